@@ -1,0 +1,48 @@
+# The two commands of a new user: `make demo` and `make test`. Both install what a
+# Debian machine lacks (as root) before building.
+BUILD_DIR ?= build
+SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+JOBS ?= $(shell nproc 2>/dev/null || sysctl -n hw.ncpu 2>/dev/null || echo 2)
+
+.PHONY: all deps build demo test sanitize-test bench fuzz install clean
+
+all: build
+
+deps:
+	@scripts/ensure-deps.sh build
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_BUILD_BENCHMARKS=ON
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+demo: build
+	$(BUILD_DIR)/demo/kvdemo
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize-test: deps
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=ON
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	ASAN_OPTIONS=abort_on_error=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD_DIR)/bench/*_bench; do echo "== $$b"; $$b; done
+
+# Each fuzz target for FUZZ_SECONDS seconds, starting from its committed corpus.
+fuzz:
+	@scripts/ensure-deps.sh fuzz
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_BUILD_FUZZERS=ON -DKV_BUILD_TESTS=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	scripts/run-fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+install: build
+	cmake --install $(BUILD_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

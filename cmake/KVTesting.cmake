@@ -1,0 +1,20 @@
+# kv_add_test(<name> LABEL <subsystem> SOURCES <files...> [LIBS <targets...>] [INTERFACE])
+# adds a GoogleTest executable linked with the test kit and with the library
+# internals, or with the shared library alone when INTERFACE is given (black-box
+# tests through the exported functions), registered with ctest under the
+# subsystem's label (ctest -L <subsystem>).
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+function(kv_add_test name)
+  cmake_parse_arguments(ARG "INTERFACE" "LABEL" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  if(ARG_INTERFACE)
+    set(library KVDataReaderLib64)
+  else()
+    set(library kvdatareader_core)
+  endif()
+  target_link_libraries(${name} PRIVATE ${library} kvtestkit GTest::gtest GTest::gtest_main
+    kv_warnings ${ARG_LIBS})
+  gtest_discover_tests(${name} PROPERTIES LABELS "${ARG_LABEL}" DISCOVERY_TIMEOUT 60)
+endfunction()

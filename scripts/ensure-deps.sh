@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Makes sure the packages the build needs are present. On Debian as root it installs
+# what is missing with apt-get; elsewhere it names what to install and stops.
+# Usage: ensure-deps.sh [build|fuzz]
+set -euo pipefail
+
+packages=(cmake g++ make pkg-config zlib1g-dev libminizip-dev libgtest-dev libbenchmark-dev)
+if [ "${1:-build}" = fuzz ]; then
+  packages+=(clang libclang-rt-dev)
+fi
+
+if ! command -v dpkg-query >/dev/null 2>&1; then
+  # Not Debian (for example macOS): check the tools only and let CMake find the libraries.
+  for tool in cmake pkg-config; do
+    command -v "$tool" >/dev/null 2>&1 || { echo "Please install $tool (and zlib, minizip, googletest, google-benchmark)." >&2; exit 1; }
+  done
+  exit 0
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null 2>&1; then
+  echo "Installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+  echo "Missing packages: ${missing[*]}" >&2
+  echo "Install them with: sudo apt-get install ${missing[*]}" >&2
+  exit 1
+fi

@@ -1,0 +1,2 @@
+target_sources(kvdatareader_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/AsyncIndexLibException.cpp)

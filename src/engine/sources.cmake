@@ -1,0 +1,1 @@
+# The engine subsystem lists its sources here.

@@ -1,0 +1,1 @@
+# The events subsystem lists its sources here.

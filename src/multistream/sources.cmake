@@ -1,0 +1,1 @@
+# The multistream subsystem lists its sources here.

@@ -1,0 +1,1 @@
+# The setup subsystem lists its sources here.

@@ -1,0 +1,1 @@
+# The xml subsystem lists its sources here.

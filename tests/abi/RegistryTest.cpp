@@ -1,0 +1,88 @@
+// The registry state machine through the exported functions.
+#include <gtest/gtest.h>
+
+#include "KVDataReaderLib.h"
+
+namespace {
+
+class Registry : public ::testing::Test {
+ protected:
+  void TearDown() override { KVDeInit(); }
+
+  static int32_t Readers() {
+    int32_t count = -1;
+    EXPECT_EQ(KVGetNumReaders(&count), 0);
+    return count;
+  }
+};
+
+TEST_F(Registry, VersionNeedsAnActiveReaderButVersionExDoesNot) {
+  EXPECT_EQ(KVGetVersion(), -1);
+  int32_t major = -1, minor = -1, patch = -1;
+  EXPECT_EQ(KVGetVersionEx(&major, &minor, &patch), 0);
+  EXPECT_EQ(major, 5);
+  EXPECT_EQ(minor, 0);
+  EXPECT_EQ(patch, 6);
+  ASSERT_EQ(KVInit(), 0);
+  EXPECT_EQ(KVGetVersion(), 5000006);
+}
+
+TEST_F(Registry, RefusesEverythingButInitWhenEmpty) {
+  int32_t count = 77;
+  EXPECT_EQ(KVAddReader(), 1);
+  EXPECT_EQ(KVGetNumReaders(&count), 1);
+  EXPECT_EQ(count, 77);
+  EXPECT_EQ(KVSetActiveReader(0), 1);
+  EXPECT_EQ(KVDeInit(), 1);
+}
+
+TEST_F(Registry, InitTwiceKeepsOneReader) {
+  ASSERT_EQ(KVInit(), 0);
+  EXPECT_EQ(KVInit(), 1);
+  EXPECT_EQ(Readers(), 1);
+}
+
+TEST_F(Registry, AddSetActiveAndDeInit) {
+  ASSERT_EQ(KVInit(), 0);
+  EXPECT_EQ(KVAddReader(), 0);
+  EXPECT_EQ(KVAddReader(), 0);
+  EXPECT_EQ(Readers(), 3);
+  EXPECT_EQ(KVSetActiveReader(0), 0);
+  EXPECT_EQ(KVSetActiveReader(2), 0);
+  EXPECT_EQ(KVSetActiveReader(-1), 1);
+  EXPECT_EQ(KVSetActiveReader(3), 1);
+  EXPECT_EQ(KVDeInit(), 0);
+  EXPECT_EQ(KVGetVersion(), -1);
+  // A new round starts from an empty registry.
+  ASSERT_EQ(KVInit(), 0);
+  EXPECT_EQ(Readers(), 1);
+}
+
+TEST_F(Registry, RefusedCallsLeaveTheLastStatusAlone) {
+  EXPECT_EQ(KVIDestroyReader(nullptr), InvalidReaderHandle);
+  ASSERT_EQ(KVInit(), 0);  // success: status 0
+  EXPECT_EQ(KVIDestroyReader(nullptr), InvalidReaderHandle);
+  EXPECT_EQ(KVInit(), 1);
+  EXPECT_EQ(KVSetActiveReader(5), 1);
+  int32_t status = -1;
+  char buffer[64];
+  int32_t size = sizeof buffer;
+  ASSERT_EQ(KVGetLastStatus(&status, buffer, &size), 0);
+  EXPECT_EQ(status, InvalidReaderHandle);
+  EXPECT_STREQ(buffer, "Invalid reader handle");
+}
+
+TEST_F(Registry, ReadersOutsideTheRegistry) {
+  KVReaderHandle handle = nullptr;
+  EXPECT_EQ(KVICreateReader(&handle), 0);
+  ASSERT_NE(handle, nullptr);
+  // A caller-owned reader is not entered in the registry.
+  EXPECT_EQ(KVGetVersion(), -1);
+  ASSERT_EQ(KVInit(), 0);
+  EXPECT_EQ(Readers(), 1);
+  EXPECT_EQ(KVIDestroyReader(handle), 0);
+  EXPECT_EQ(Readers(), 1);
+  EXPECT_EQ(KVIDestroyReader(nullptr), InvalidReaderHandle);
+}
+
+}  // namespace
