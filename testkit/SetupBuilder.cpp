@@ -160,4 +160,86 @@ std::string MeasInfoText(int measIndex) {
   return std::string(kXmlDeclaration) + "\r\n" + root.ToString();
 }
 
+namespace {
+
+// The values every generated definition carries besides its identity.
+void AddTypicalValues(XmlNode& definition, size_t number) {
+  definition.Set("Unit", "V")
+      .Set("Description", "Generated channel " + std::to_string(number))
+      .Set("DisplayColor", "#FF8000")
+      .Set("SRDiv", 1)
+      .Set("Scale", 1.0)
+      .Set("Offset", 0.0)
+      .Set("Shown", true)
+      .Set("Async", false)
+      .Set("SingleValue", false)
+      .Set("DisplayFormat", 0)
+      .Set("BitCount", 16)
+      .Set("Bits", 65536)
+      .Set("Range", 0)
+      .Set("ExpectedAsyncRate", 100.0)
+      .Set("LogicalName", "Logical " + std::to_string(number))
+      .Set("ChannelPath", "Device/Slot/" + std::to_string(number))
+      .Set("OriginalKorvaneIndex", "")
+      .Set("AmplifierScaleMin", -10.0)
+      .Set("AmplifierScaleMax", 10.0)
+      .Set("Filter", "Bessel 4th")
+      .Set("Coupling", "DC")
+      .Set("Excitation", 5.0);
+  XmlNode& properties = definition.Add("Properties");
+  properties.Set("Gain", 1.0).Set("Sensor", "none").Set("Serial", static_cast<int>(number)).Set("Zero", 0.0);
+}
+
+}  // namespace
+
+std::string GenerateMixedSetup(size_t channelCount) {
+  SetupBuilder setup;
+  setup.Property("SampleRate", 10000.0).Property("BlockSize", 100).Property("IBRate", 20);
+  XmlNode& analog = setup.Device("AI");
+  XmlNode& digital = setup.Device("DI");
+  XmlNode& can = setup.CANPort(false);
+  XmlNode& math = setup.MathModule("Generated math", 0);
+  size_t made = 0;
+  for (size_t group = 0; made < channelCount; ++group) {
+    for (size_t i = 0; i < 12 && made < channelCount; ++i, ++made) {
+      const std::string index = "AI;" + std::to_string(group * 12 + i);
+      setup.Store(index);
+      AddTypicalValues(analog.Add("Slot").Append(ChannelDefinition("OutputChannel", index, "AI " + index)), made);
+    }
+    const std::string port = std::to_string(group);
+    if (made < channelCount) {
+      setup.Store("DI;" + port);
+      XmlNode& element = digital.Add("Port");
+      element.Attr("Index", port).Attr("DICount", 8);
+      element.Set("Used", true).Set("Stored", true).Set("Index", "DI;" + port).Set("Name", "Port " + port);
+      ++made;
+    }
+    for (int bit = 0; bit < 3 && made < channelCount; ++bit, ++made) {
+      const std::string index = "DI;" + port + ";" + std::to_string(bit);
+      setup.Store(index);
+      AddTypicalValues(digital.Append(ChannelDefinition("OutputChannel", index, "Bit " + index).Set("BitNo", bit)), made);
+    }
+    const std::string message = "CAN;0;" + std::to_string(100 + group);
+    if (made < channelCount) {
+      setup.Store(message);
+      XmlNode& node = can.Append(ChannelDefinition("Message", message, "Message " + message).Set("DLC", 8));
+      ++made;
+      for (int signal = 0; signal < 2 && made < channelCount; ++signal, ++made) {
+        setup.Store(message + ";" + std::to_string(signal));
+        XmlNode& output = node.Add("OutputChannel");
+        output.Set("UniqueId", std::to_string(signal)).Set("Name", "Signal").Set("StartBit", 16 * signal);
+        output.Set("BitLength", 16).Set("CANDataType", 1);
+        AddTypicalValues(output, made);
+      }
+    }
+    if (made < channelCount) {
+      const std::string index = "Math;" + std::to_string(group);
+      setup.Store(index);
+      AddTypicalValues(math.Append(ChannelDefinition("OutputChannel", index, "Math " + index, 7)), made);
+      ++made;
+    }
+  }
+  return setup.Text();
+}
+
 }  // namespace Korvane::DataReader::TestKit

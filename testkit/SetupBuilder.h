@@ -132,4 +132,11 @@ class SetupBuilder {
 // A measurement-info document whose root holds "MeasIndex".
 std::string MeasInfoText(int measIndex);
 
+// A setup of `channelCount` stored channels of mixed kinds, with definitions as
+// full as the acquisition side writes them (about thirty values, properties,
+// amplifier settings): in every twenty channels twelve analogue inputs, a
+// digital port with three bits, a CAN message with two signals and a math
+// channel. Same count, same text.
+std::string GenerateMixedSetup(size_t channelCount);
+
 }  // namespace Korvane::DataReader::TestKit

@@ -4,7 +4,9 @@
 // CKVXMLHelperChannels.cpp.
 #include "setup/CKVXMLHelper.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <string>
 
@@ -67,14 +69,29 @@ CKVXMLHelper::~CKVXMLHelper() { CloseFile(); }
 bool CKVXMLHelper::OpenAndParseFile(MultiStream::CStream* setupStream, MultiStream::CStream* measInfoStream,
                                     int fileVersion) {
   CloseFile();
-  fileVersion_ = fileVersion;
   if (setupStream == nullptr) throw FileCorruptException("no setup stream");
-  {
-    auto document = std::make_unique<XML>();
-    const std::string text = ReadWholeStream(setupStream);
-    if (!LoadDocument(*document, text)) throw FileCorruptException("setup text does not parse");
-    document_ = std::move(document);
+  auto document = std::make_unique<XML>();
+  if (!LoadDocument(*document, ReadWholeStream(setupStream))) throw FileCorruptException("setup text does not parse");
+  InterpretDocument(std::move(document), fileVersion);
+
+  MeasIndex = -1;
+  if (measInfoStream == nullptr) return true;
+  XML measInfo;
+  if (!LoadDocument(measInfo, ReadWholeStream(measInfoStream))) return false;
+  try {
+    FillMeasInfoProperties(&measInfo);
+  } catch (const FileCorruptException&) {
+    // The multi-file index is optional; an unreadable one leaves the file readable.
+    MeasIndex = -1;
+    return false;
   }
+  return true;
+}
+
+void CKVXMLHelper::InterpretDocument(std::unique_ptr<XML> document, int fileVersion) {
+  CloseFile();
+  fileVersion_ = fileVersion;
+  document_ = std::move(document);
   try {
     FillProperties(document_.get());
     FillChannelList();
@@ -84,13 +101,6 @@ bool CKVXMLHelper::OpenAndParseFile(MultiStream::CStream* setupStream, MultiStre
     CloseFile();
     throw;
   }
-
-  MeasIndex = -1;
-  if (measInfoStream == nullptr) return true;
-  XML measInfo;
-  if (!LoadDocument(measInfo, ReadWholeStream(measInfoStream))) return false;
-  FillMeasInfoProperties(&measInfo);
-  return true;
 }
 
 void CKVXMLHelper::CloseFile() {
@@ -240,7 +250,7 @@ void CKVXMLHelper::PrepareOnlineInfo() {
       block += (static_cast<int64_t>(channel.GetSampleBytes()) * BlockSize / channel.SRDiv) * channel.GetArraySize();
       if (block > kMaxLayoutBytes) throw FileCorruptException("data block too large");
     }
-    for (int level = channel.StoredFirstAsyncIBLevel; level < kIBLevelCount; ++level) {
+    for (int level = std::max(channel.StoredFirstAsyncIBLevel, 0); level < kIBLevelCount; ++level) {
       channel.OnlineInfo->IBOffset[level] = static_cast<int>(ib[level]);
       ib[level] += channel.GetIBRecSize(level);
       if (ib[level] > kMaxLayoutBytes) throw FileCorruptException("reduced record too large");

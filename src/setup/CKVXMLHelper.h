@@ -52,6 +52,10 @@ class CKVXMLHelper {
   // measurement-info text did not parse (MeasIndex stays -1), true otherwise.
   bool OpenAndParseFile(MultiStream::CStream* setupStream, MultiStream::CStream* measInfoStream,
                         int fileVersion);
+  // Interprets an already parsed setup document, which the interpreter keeps
+  // until CloseFile: properties, channel list, numbering and categories. Throws
+  // like OpenAndParseFile and is then closed again.
+  void InterpretDocument(std::unique_ptr<XML> document, int fileVersion);
   // Releases the document, every channel and the measurement layout; the
   // storing type reads 0 afterwards.
   void CloseFile();
