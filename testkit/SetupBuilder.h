@@ -43,6 +43,17 @@ XmlNode OfflineInfoRecord(const OfflineRecord& record);
 
 // One array axis. axisType < -1 leaves "AxisType" out.
 struct ArrayAxis {
+  ArrayAxis(std::string axisName, std::string axisUnit, int axisSize, int type = 2, int precision = 0,
+            double axisStart = 0, double axisStep = 1, std::string valueList = "")
+      : name(std::move(axisName)),
+        unit(std::move(axisUnit)),
+        size(axisSize),
+        axisType(type),
+        prec(precision),
+        start(axisStart),
+        step(axisStep),
+        values(std::move(valueList)) {}
+
   std::string name;
   std::string unit;
   int size = 1;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "setup/NumberParsers.h"
 #include "setup/TextUtils.h"
 
 namespace Korvane::DataReader {

@@ -6,16 +6,19 @@
 #include <cmath>
 #include <cstring>
 
+#include "setup/ChannelGroups.h"
+#include "setup/KVIndex.h"
 #include "setup/TextUtils.h"
 
 namespace Korvane::DataReader {
 
 namespace {
 
-// Field `position` of an index text that fits a channel's index field.
+// Field `position` of an index text of any length.
 std::string IndexField(const char* text, int position) {
-  char field[CKVChannel::kKVIndexBytes] = {};
-  GetKVIndexAtPos(text, position, field, sizeof field);
+  std::string field(std::strlen(text) + 1, '\0');
+  GetKVIndexAtPos(text, position, field.data(), field.size());
+  field.resize(std::strlen(field.c_str()));
   return field;
 }
 
@@ -30,28 +33,10 @@ constexpr int kTextArraySize = 256;
 CKVChannel::CKVChannel() = default;
 CKVChannel::~CKVChannel() = default;
 
-void CKVChannel::SetKVIndex(const char* text) {
-  CopyStr(KVIndex, ConvertToKVIndex(text).c_str(), kKVIndexBytes);
-}
-
-std::string CKVChannel::ConvertToKVIndex(const char* source) {
-  std::string result = source != nullptr ? source : "";
-  const std::string group = GetKVIndexAtPosString(result, 1);
-  for (const ChannelGroupEntry& entry : kChannelGroupTable) {
-    if (!entry.numericText.empty() && group == entry.numericText) {
-      SetKVIndexAtPos(result, 1, std::string(entry.name));
-      break;
-    }
-  }
-  return result;
-}
+void CKVChannel::SetKVIndex(const char* text) { ConvertToKVIndex(text, KVIndex, sizeof KVIndex); }
 
 int CKVChannel::GetChGroup(const char* indexText) {
-  const std::string group = GetKVIndexAtPosString(indexText != nullptr ? indexText : "", 1);
-  for (const ChannelGroupEntry& entry : kChannelGroupTable) {
-    if (group == entry.name) return entry.code;
-  }
-  return kGroupNone;
+  return ChannelGroupCode(IndexField(indexText != nullptr ? indexText : "", 1));
 }
 
 void CKVChannel::GetChannelInfo(KVChannel* out) const {

@@ -52,12 +52,8 @@ class CKVChannel {
   // --- Identity and lists ---------------------------------------------------
 
   // Stores the index text in its current form (numeric group codes of older
-  // files become group names), cut to 31 characters.
+  // files become group names, ConvertToKVIndex), cut to 31 characters.
   void SetKVIndex(const char* text);
-
-  // The index text with a numeric group code in field 1 replaced by the group's
-  // name; every other text unchanged.
-  static std::string ConvertToKVIndex(const char* source);
 
   // The group code of field 1 of an index text; 0 for an unknown group.
   static int GetChGroup(const char* indexText);

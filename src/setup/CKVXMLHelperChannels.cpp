@@ -11,6 +11,7 @@
 
 #include "api/DataReaderLibException.h"
 #include "setup/CKVXMLHelper.h"
+#include "setup/KVIndex.h"
 #include "setup/SetupValueReader.h"
 #include "setup/TextUtils.h"
 #include "xml/XML.h"
@@ -50,7 +51,9 @@ std::string ExportElement(XMLElement* element) {
 
 // Field `position` of a channel's own index text.
 std::string ChannelIndexField(const CKVChannel& channel, int position) {
-  return GetKVIndexAtPosString(channel.KVIndex, position);
+  char field[CKVChannel::kKVIndexBytes] = {};
+  GetKVIndexAtPos(channel.KVIndex, position, field, sizeof field);
+  return field;
 }
 
 // The system-monitor device number that an index "System Monitor;1xx;..."
@@ -142,9 +145,9 @@ void CKVXMLHelper::BuildChannelIndex() {
 }
 
 CKVXMLHelper::IndexEntry* CKVXMLHelper::FindIndexEntry(const char* indexText) const {
-  // The stored side keeps the converted text cut to its field; so does the key.
-  std::string key = CKVChannel::ConvertToKVIndex(indexText);
-  if (key.size() >= static_cast<size_t>(CKVChannel::kKVIndexBytes)) key.resize(CKVChannel::kKVIndexBytes - 1);
+  // Converted and cut to the index field, exactly as the stored side was.
+  char key[CKVChannel::kKVIndexBytes];
+  ConvertToKVIndex(indexText, key, sizeof key);
   const auto it = channelIndex_.find(key);
   return it != channelIndex_.end() ? &it->second : nullptr;
 }

@@ -1,6 +1,8 @@
 // CNTSensor: the sector table of a toothed-wheel sensor.
 #include "setup/CNTSensor.h"
 
+#include <cstddef>
+
 namespace Korvane::DataReader {
 
 int CNTSensor::getTeeth(int i) const noexcept {

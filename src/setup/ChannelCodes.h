@@ -1,11 +1,11 @@
-// The two code tables of the stored channel description: data type codes with
-// the byte size of one stored sample, and the channel groups named by field 1 of
-// a channel index. Both are part of the file format and never change.
+// The data type codes of the stored channel description with the byte size of
+// one stored sample, and the codes of the channel groups (whose names field 1 of
+// a channel index carries, see ChannelGroups.h). Part of the file format; they
+// never change.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <string_view>
 
 namespace Korvane::DataReader {
 
@@ -72,42 +72,5 @@ enum KVChannelGroup : int {
   kGroupRT = 1400000,
   kGroupLumaq = 1500000,
 };
-
-// One row of the group table: the name in field 1 of a current index, its code,
-// and the numeric text older files wrote instead (empty when the numeric text
-// stays as it is).
-struct ChannelGroupEntry {
-  std::string_view name;
-  KVChannelGroup code;
-  std::string_view numericText;
-};
-
-// Searched in this order; the first match wins.
-inline constexpr std::array<ChannelGroupEntry, 24> kChannelGroupTable = {{
-    {"AI", kGroupAI, "1"},
-    {"DI", kGroupDI, "100"},
-    {"CNT", kGroupCNT, "200"},
-    {"DAQ Out", kGroupDAQOut, "300"},
-    {"PAD", kGroupPAD, "1000"},
-    {"CAN", kGroupCAN, "2000"},
-    {"MathOld", kGroupMathOld, "3000"},
-    {"GPS", kGroupGPS, "4000"},
-    {"Control", kGroupControl, "5000"},
-    {"Power", kGroupPower, "6000"},
-    {"Math", kGroupMath, "7000"},
-    {"Plugins", kGroupPlugins, "100000"},
-    {"COM", kGroupCOM, "101000"},
-    {"Remote", kGroupRemote, "102000"},
-    {"AO", kGroupAO, "200000"},
-    {"500000", kGroupNumeric500000, ""},
-    {"Variables", kGroupVariables, "600000"},
-    {"Video", kGroupVideo, "700000"},
-    {"Import", kGroupImport, "800000"},
-    {"VC Info", kGroupVCInfo, "900000"},
-    {"System Monitor", kGroupSystemMonitor, "1000000"},
-    {"Event log", kGroupEventLog, "1200000"},
-    {"RT", kGroupRT, "1400000"},
-    {"Lumaq", kGroupLumaq, "1500000"},
-}};
 
 }  // namespace Korvane::DataReader

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "api/DataReaderLibException.h"
+#include "setup/NumberParsers.h"
 #include "setup/TextUtils.h"
 #include "xml/XMLElement.h"
 

@@ -457,12 +457,15 @@ TEST(Identity, GroupCodesAndOldNumericIndexes) {
   EXPECT_EQ(CKVChannel::GetChGroup("PC:x;CAN;0;1"), kGroupCAN);
   EXPECT_EQ(CKVChannel::GetChGroup("ai;0"), kGroupNone);
   EXPECT_EQ(CKVChannel::GetChGroup("500000;1"), kGroupNumeric500000);
-  EXPECT_EQ(CKVChannel::ConvertToKVIndex("1;0"), "AI;0");
-  EXPECT_EQ(CKVChannel::ConvertToKVIndex("2000;1;7"), "CAN;1;7");
-  EXPECT_EQ(CKVChannel::ConvertToKVIndex("1400000;0;1"), "RT;0;1");
-  EXPECT_EQ(CKVChannel::ConvertToKVIndex("500000;3"), "500000;3");
-  EXPECT_EQ(CKVChannel::ConvertToKVIndex("PC:x;1;0"), "PC:x;AI;0");
-  EXPECT_EQ(CKVChannel::ConvertToKVIndex("Math;2"), "Math;2");
+  const std::pair<const char*, const char*> conversions[] = {
+      {"1;0", "AI;0"}, {"2000;1;7", "CAN;1;7"}, {"500000;3", "500000;3"}, {"PC:x;1;0", "PC:x;AI;0"}};
+  for (const auto& [stored, current] : conversions) {
+    CKVChannel channel;
+    channel.SetKVIndex(stored);
+    EXPECT_STREQ(channel.KVIndex, current);
+    channel.Initiate();
+    EXPECT_EQ(channel.ChannelGroup, CKVChannel::GetChGroup(current));
+  }
 }
 
 TEST(Identity, LongIndexIsCutToTheIndexField) {
