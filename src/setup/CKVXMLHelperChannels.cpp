@@ -5,8 +5,9 @@
 // opening stays linear in the number of channels.
 #include <cmath>
 #include <cstdlib>
-#include <map>
+#include <limits>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "api/DataReaderLibException.h"
@@ -332,14 +333,18 @@ void CKVXMLHelper::ChBinding() {
   // The last port of each DI port number, and the last message of each CAN
   // (device, message) pair, in list order.
   std::unordered_map<std::string, CKVChannel*> ports;
-  std::map<std::pair<std::string, std::string>, CKVChannel*> messages;
+  std::unordered_map<std::string, CKVChannel*> messages;
+  // Fields never hold ';', so joining them with it keeps pairs apart.
+  auto messageKey = [](const CKVChannel& channel) {
+    return ChannelIndexField(channel, 2) + ";" + ChannelIndexField(channel, 3);
+  };
   for (const auto& owned : channels_) {
     CKVChannel* channel = owned.get();
     if (channel->DecodedFromParent) continue;
     if (channel->ChannelGroup == kGroupDI) {
       ports[ChannelIndexField(*channel, 2)] = channel;
     } else if (channel->ChannelGroup == kGroupCAN && channel->IsCANMsg()) {
-      messages[{ChannelIndexField(*channel, 2), ChannelIndexField(*channel, 3)}] = channel;
+      messages[messageKey(*channel)] = channel;
     }
   }
   for (const auto& owned : channels_) {
@@ -350,7 +355,7 @@ void CKVXMLHelper::ChBinding() {
       if (it == ports.end()) throw FileCorruptException("digital bit without port: " + std::string(channel->KVIndex));
       channel->ParentChannel = it->second;
     } else if (channel->ChannelGroup == kGroupCAN) {
-      const auto it = messages.find({ChannelIndexField(*channel, 2), ChannelIndexField(*channel, 3)});
+      const auto it = messages.find(messageKey(*channel));
       if (it == messages.end()) throw FileCorruptException("CAN signal without message: " + std::string(channel->KVIndex));
       channel->ParentChannel = it->second;
     }
