@@ -65,11 +65,20 @@ SetupValueReader::SetupValueReader(const XMLElement* element) {
 }
 
 XMLElement* SetupValueReader::Find(std::string_view name) const {
-  if (entries_.empty()) return nullptr;
-  const std::string key = UpperCopy(name);
-  const auto it = std::lower_bound(entries_.begin(), entries_.end(), key,
-                                   [](const Entry& entry, const std::string& k) { return entry.upperName < k; });
-  return it != entries_.end() && it->upperName == key ? it->element : nullptr;
+  // Compares an upper-cased name with `name` upper-cased on the fly, in the
+  // byte order the entries are sorted by.
+  auto compare = [name](const std::string& upper) {
+    const size_t common = std::min(upper.size(), name.size());
+    for (size_t i = 0; i < common; ++i) {
+      const auto a = static_cast<unsigned char>(upper[i]);
+      const auto b = static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(name[i])));
+      if (a != b) return a < b ? -1 : 1;
+    }
+    return upper.size() < name.size() ? -1 : upper.size() > name.size() ? 1 : 0;
+  };
+  const auto it = std::partition_point(entries_.begin(), entries_.end(),
+                                       [&compare](const Entry& entry) { return compare(entry.upperName) < 0; });
+  return it != entries_.end() && compare(it->upperName) == 0 ? it->element : nullptr;
 }
 
 void SetupValueReader::String(std::string_view name, char* out, int capacity, const char* defaultValue) const {
