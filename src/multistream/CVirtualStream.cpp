@@ -188,7 +188,8 @@ int32_t CVirtualStream::Read(void* buffer, int32_t length) {
     out += chunk;
     remaining -= chunk;
   }
-  return length;
+  // The slack behind the last fill was copied as stored, but it is not stream data.
+  return position_ > size_ ? -1 : length;
 }
 
 int64_t CVirtualStream::Size() { return IsEmpty() ? 0 : size_; }

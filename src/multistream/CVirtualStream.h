@@ -45,8 +45,9 @@ class CVirtualStream : public CBaseStream {
   // Returns -1: streams are read-only.
   int32_t Write(const void* data, int32_t length) override;
   // Returns `length`, or -1 when the stream ended first (bytes before the end are
-  // copied). A chunk that starts before the last page's fill is read whole, up to
-  // the page's payload size. Throws FileCorruptException on a damaged page chain.
+  // copied). A chunk that starts before the last page's fill is still copied whole,
+  // up to the page's payload size, and the position moves past it, but the result
+  // is then -1. Throws FileCorruptException on a damaged page chain.
   int32_t Read(void* buffer, int32_t length) override;
   // Last page number * payload size + last fill; 0 for an empty stream.
   int64_t Size() override;

@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <system_error>
+#include <vector>
 
 #include "api/DataReaderLibException.h"
 
@@ -77,6 +79,29 @@ bool IsPlainFileName(const char* name) {
   return std::strchr(name, '/') == nullptr && std::strchr(name, '\\') == nullptr;
 }
 
+// An archive without members is nothing but its end record (22 bytes and the
+// comment). minizip cannot open one (it never finds an end record at offset 0), so
+// it is recognised here; `comment` receives the comment.
+bool ReadEmptyArchive(const char* path, std::string& comment) {
+  constexpr size_t kEndRecordBytes = 22;
+  constexpr uint8_t kEndSignature[] = {'P', 'K', 5, 6};
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return false;
+  std::vector<uint8_t> bytes(kEndRecordBytes + 0xFFFF + 1);
+  const size_t size = std::fread(bytes.data(), 1, bytes.size(), file);
+  const uint8_t* record = bytes.data();
+  std::fclose(file);
+  if (size < kEndRecordBytes || std::memcmp(record, kEndSignature, 4) != 0) return false;
+  // Disk numbers, both entry counts, directory size and offset are all zero.
+  for (size_t i = 4; i < 20; ++i) {
+    if (record[i] != 0) return false;
+  }
+  const size_t commentBytes = static_cast<size_t>(record[20] | (record[21] << 8));
+  if (size != kEndRecordBytes + commentBytes) return false;
+  comment.assign(reinterpret_cast<const char*>(record + kEndRecordBytes), commentBytes);
+  return true;
+}
+
 bool IsSkippedMember(const char* name) {
   const size_t length = std::strlen(name);
   return std::strstr(name, "BinaryFiles") != nullptr || (length > 0 && name[length - 1] == '/');
@@ -117,15 +142,19 @@ void CZipStream::OpenFile(const char* path) {
 void CZipStream::Unpack(const char* path) {
   if (path == nullptr) throw CannotOpenFileException();
   ArchiveHandle archive(path);
-  if (archive.get() == nullptr) throw CannotOpenFileException();
+  if (archive.get() == nullptr) {
+    std::string comment;
+    if (!ReadEmptyArchive(path, comment)) throw CannotOpenFileException();
+    SetDescriptionFromComment(comment.c_str());
+    return;
+  }
 
   unz_global_info64 info{};
   if (unzGetGlobalInfo64(archive.get(), &info) != UNZ_OK) throw FileCorruptException();
 
   char comment[kDescriptionChars + 1] = {};
   if (unzGetGlobalComment(archive.get(), comment, kDescriptionChars) < 0) throw FileCorruptException();
-  if (char* separator = std::strstr(comment, kCommentSeparator)) *separator = '\0';
-  std::memcpy(DescriptionField(), comment, sizeof comment);
+  SetDescriptionFromComment(comment);
 
   if (info.number_entry == 0) return;
   for (ZPOS64_T entry = 0;; ++entry) {
@@ -139,6 +168,14 @@ void CZipStream::Unpack(const char* path) {
     if (entry + 1 >= info.number_entry) break;
     if (unzGoToNextFile(archive.get()) != UNZ_OK) throw FileCorruptException();
   }
+}
+
+void CZipStream::SetDescriptionFromComment(const char* comment) {
+  char text[kDescriptionChars + 1] = {};
+  std::strncpy(text, comment, kDescriptionChars);
+  if (char* separator = std::strstr(text, kCommentSeparator)) *separator = '\0';
+  ClearDescription();
+  std::memcpy(DescriptionField(), text, sizeof text);
 }
 
 void CZipStream::CreateFolder() {

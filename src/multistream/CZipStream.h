@@ -69,6 +69,8 @@ class CZipStream : public CStreamContainer {
   // generated name. Returns the descriptor and sets `filePath`.
   int CreateDestination(const char* name, std::string& filePath);
   void CreateFolder();
+  // The description is the comment's first 96 characters, cut at "-=-".
+  void SetDescriptionFromComment(const char* comment);
 
   std::string path_;
   std::filesystem::path folder_;
