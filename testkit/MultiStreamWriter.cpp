@@ -17,9 +17,10 @@ constexpr size_t kDescriptionField = 96;
 size_t PageHeaderBytes(int generation) { return generation == 1 ? 24 : 32; }
 size_t EntryBytes(int generation) { return generation == 1 ? 44 : generation == 2 ? 45 : 46; }
 
+// A stream being laid out; `data` is the caller's (large streams are not copied).
 struct PlacedStream {
   std::string code;
-  std::vector<uint8_t> data;
+  const std::vector<uint8_t>& data;
   int32_t payloadSize;
   bool inPageTable;
   bool nextLinksFromTable;
@@ -63,10 +64,12 @@ class Layout {
       const bool last = k + 1 == s.positions.size();
       page.I64(last ? -1 : (s.nextLinksFromTable ? -2 : s.positions[k + 1]));
       if (generation_ != 1) page.I32(0).I32(0);
+      std::copy(page.bytes().begin(), page.bytes().end(), image.begin() + s.positions[k]);
+      // The payload follows the header; the unused rest of the last page stays zero.
       const size_t from = k * s.payloadSize;
       const size_t count = std::min<size_t>(s.payloadSize, s.data.size() - from);
-      page.Bytes(s.data.data() + from, count).Zeros(s.payloadSize - count);
-      std::copy(page.bytes().begin(), page.bytes().end(), image.begin() + s.positions[k]);
+      std::copy_n(s.data.begin() + static_cast<std::ptrdiff_t>(from), count,
+                  image.begin() + s.positions[k] + static_cast<std::ptrdiff_t>(page.size()));
     }
   }
 
@@ -101,6 +104,7 @@ WrittenMultiStream BuildMultiStreamFile(const MultiStreamOptions& options, const
   if (options.description.size() > kDescriptionField) throw std::invalid_argument("description too long");
 
   std::vector<PlacedStream> streams;
+  streams.reserve(specs.size() + 1);
   for (const MultiStreamSpec& spec : specs) {
     streams.push_back({spec.code, spec.data, spec.payloadSize, spec.inPageTable && generation >= 2,
                        spec.nextLinksFromTable, {}});
@@ -113,6 +117,7 @@ WrittenMultiStream BuildMultiStreamFile(const MultiStreamOptions& options, const
     layout.Place(data, options.interleave);
   }
 
+  std::vector<uint8_t> tableContent;
   if (options.writePageTable) {
     ByteWriter table;
     table.I32(1).I32(0);
@@ -129,7 +134,8 @@ WrittenMultiStream BuildMultiStreamFile(const MultiStreamOptions& options, const
       ++records;
     }
     table.PatchU32(4, static_cast<uint32_t>(records));
-    streams.push_back({"___PAGES", table.Take(), options.pageTablePayloadSize, false, false, {}});
+    tableContent = table.Take();
+    streams.push_back({"___PAGES", tableContent, options.pageTablePayloadSize, false, false, {}});
     layout.Place({&streams.back()}, false);
   }
 
@@ -140,7 +146,8 @@ WrittenMultiStream BuildMultiStreamFile(const MultiStreamOptions& options, const
     entryOffsets.push_back(static_cast<int64_t>(directoryContent.size()));
     AppendEntry(directoryContent, generation, entryOffsets.back(), s);
   }
-  PlacedStream directory{"___INDEX", directoryContent.Take(), options.directoryPayloadSize, false, false, {}};
+  const std::vector<uint8_t> directoryBytes = directoryContent.Take();
+  PlacedStream directory{"___INDEX", directoryBytes, options.directoryPayloadSize, false, false, {}};
   layout.Place({&directory}, false);
 
   ByteWriter header;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -14,9 +15,12 @@
 namespace Korvane::DataReader::MultiStream {
 namespace {
 
-// Requests of at least kDirectReadBytes bypass the buffer; smaller ones refill it
-// with up to kReadBufferBytes (bounded by the caller's read-ahead).
+// Requests of at least kDirectReadBytes bypass the buffer; smaller ones refill it.
+// A refill that continues the previous one doubles in size up to kReadBufferBytes
+// (sequential reading), any other starts again at kFirstFillBytes (random access),
+// and none reaches past the caller's read-ahead.
 constexpr int64_t kReadBufferBytes = 64 * 1024;
+constexpr int64_t kFirstFillBytes = 4 * 1024;
 constexpr int64_t kDirectReadBytes = 8 * 1024;
 
 }  // namespace
@@ -98,8 +102,10 @@ int64_t CFileStream::ReadAt(int64_t position, void* buffer, int64_t length, int6
   const int64_t at = position + done;
   if (rest >= kDirectReadBytes || readAhead <= 0) return done + ReadDirect(at, out + done, rest);
 
+  const bool sequential = at == bufferStart_ + bufferBytes_;
+  fillBytes_ = sequential ? std::clamp(fillBytes_ * 2, kFirstFillBytes, kReadBufferBytes) : kFirstFillBytes;
   int64_t fill = rest + readAhead;
-  if (fill > kReadBufferBytes) fill = kReadBufferBytes;
+  if (fill > fillBytes_) fill = fillBytes_ > rest ? fillBytes_ : rest;
   bufferStart_ = at;
   bufferBytes_ = ReadDirect(at, buffer_.get(), fill);
   const int64_t copied = rest < bufferBytes_ ? rest : bufferBytes_;

@@ -45,6 +45,7 @@ class CFileStream : public CStream {
   std::unique_ptr<uint8_t[]> buffer_;
   int64_t bufferStart_ = 0;
   int64_t bufferBytes_ = 0;
+  int64_t fillBytes_ = 0;
 };
 
 }  // namespace Korvane::DataReader::MultiStream
