@@ -49,7 +49,12 @@ XmlNode& XmlNode::Text(const std::string& text) {
 }
 
 XmlNode& XmlNode::Set(const std::string& name, const std::string& text) {
-  Add(name).Text(text);
+  XmlNode* existing = Child(name);
+  if (existing != nullptr && existing->children_.empty()) {
+    existing->Text(text);
+  } else {
+    Add(name).Text(text);
+  }
   return *this;
 }
 

@@ -23,8 +23,9 @@ class XmlNode {
   // Sets this node's text content; returns this node.
   XmlNode& Text(const std::string& text);
 
-  // Appends a child element holding `text` (a value of the setup); returns this
-  // node, so values chain.
+  // Sets the value `name` (a child element holding `text`): replaces the text of
+  // an existing child without children of that name, else appends one. Returns
+  // this node, so values chain.
   XmlNode& Set(const std::string& name, const std::string& text);
   XmlNode& Set(const std::string& name, const char* text) { return Set(name, std::string(text)); }
   XmlNode& Set(const std::string& name, int value) { return Set(name, std::to_string(value)); }

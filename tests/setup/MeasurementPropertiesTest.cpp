@@ -116,9 +116,9 @@ TEST(ValueReaders, BooleansColoursAndLargePositions) {
   setup.Store("Math;0");
   TestKit::OfflineRecord offline;
   offline.posInDBStream = 3000000000LL;
-  device.Append(ChannelDefinition("OutputChannel", "Math;0", "hex")
-                    .Set("DisplayColor", "#00FF00")
-                    .Append(TestKit::OfflineInfoRecord(offline)));
+  TestKit::XmlNode hex = ChannelDefinition("OutputChannel", "Math;0", "hex");
+  hex.Set("DisplayColor", "#00FF00").Append(TestKit::OfflineInfoRecord(offline));
+  device.Append(hex);
   setup.Store("Math;1");
   device.Append(ChannelDefinition("OutputChannel", "Math;1", "dec").Set("DisplayColor", "65280"));
   setup.Store("Math;2");
@@ -207,7 +207,8 @@ TEST(SharedLayout, ReducedStreamEntriesNeedALevelAndStopAtSix) {
   online.Add("IBStream").Set("Offset", 99);  // no Level: skipped
   for (int level = 0; level < 7; ++level) online.Add("IBStream").Attr("Level", "x").Set("Offset", 100 + level);
   setup.AddChannel("AI;0", "a");
-  const CKVOnlineInfo* layout = Open(setup)->helper().GetOnlineInfo();
+  auto opened = Open(setup);
+  const CKVOnlineInfo* layout = opened->helper().GetOnlineInfo();
   EXPECT_EQ(layout->IBOffset[0], 100);
   EXPECT_EQ(layout->IBOffset[5], 105);
 }
