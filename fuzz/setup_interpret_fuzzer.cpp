@@ -22,6 +22,8 @@ void ExerciseChannels(const CKVXMLHelper& helper) {
   for (const auto& channel : helper.GetChannelList()) {
     int64_t position = 0;
     (void)channel->GetScaledValueFromBuf(sample.data(), position, nullptr);
+    (void)channel->GetSetupXML();
+    (void)channel->GetPropertiesXML();
     for (int level = 0; level < kIBLevelCount; ++level) (void)channel->GetIBRecSize(level);
     KVChannel record;
     channel->GetChannelInfo(&record);

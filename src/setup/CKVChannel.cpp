@@ -258,11 +258,11 @@ void CKVChannel::Initiate() {
 }
 
 void CKVChannel::initiateLongName() {
-  std::string longName;
-  if (ModuleName[0] != '\0') longName.append(ModuleName).append("/");
-  if (DeviceName[0] != '\0') longName.append(DeviceName).append("/");
-  longName.append(Name);
-  CopyStr(LongName, longName.c_str(), kLongNameBytes);
+  LongName.clear();
+  if (!ModuleName.empty()) LongName.append(ModuleName).append("/");
+  if (!DeviceName.empty()) LongName.append(DeviceName).append("/");
+  LongName.append(Name);
+  if (LongName.size() > kLongNameChars) LongName.resize(kLongNameChars);
 }
 
 int CKVChannel::StoredSampleBytes() const noexcept {

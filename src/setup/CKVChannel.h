@@ -22,6 +22,8 @@
 
 namespace Korvane::DataReader {
 
+class XMLElement;
+
 namespace MultiStream {
 class CStream;
 }
@@ -33,10 +35,14 @@ class CKVChannel {
   static constexpr int kNameBytes = 100;
   static constexpr int kUnitBytes = 20;
   static constexpr int kDescriptionBytes = 200;
-  static constexpr int kLongNameBytes = 200;
-  static constexpr int kLogicalNameBytes = 1000;
-  static constexpr int kModuleNameBytes = 100;
-  static constexpr int kDeviceNameBytes = 100;
+  // The longest LongName, ModuleName and DeviceName (kept as strings: only the
+  // channel's own queries read them).
+  static constexpr size_t kLongNameChars = 199;
+  // LogicalName holds at most this many characters; it is kept as a string, as
+  // no public record carries it and most channels leave it short.
+  static constexpr size_t kLogicalNameChars = 999;
+  static constexpr size_t kModuleNameChars = 99;
+  static constexpr size_t kDeviceNameChars = 99;
 
   // A binary channel's stored sample: 64-bit payload position, 64-bit size.
   static constexpr int kBinaryRecordBytes = 16;
@@ -161,6 +167,18 @@ class CKVChannel {
   // Bit BitNo of the port sample, read in the parent port's data type.
   double DecodeDICh(const uint8_t* portSample) const noexcept;
 
+  // --- Definition texts -----------------------------------------------------
+
+  // Remembers the definition element applied to this channel and its
+  // "Properties" child (null when it has none); they belong to the setup
+  // document, which lives as long as the channel.
+  void SetDefinitionElements(XMLElement* definition, XMLElement* properties);
+  // The definition element as one line of XML text behind the XML declaration,
+  // or null when no definition was applied. Exported on first use.
+  const std::string* GetSetupXML() const;
+  // The "Properties" child exported the same way, or null when there is none.
+  const std::string* GetPropertiesXML() const;
+
   // --- Life cycle -----------------------------------------------------------
 
   // Derives the group, list membership, kind and scaling once the channel is
@@ -169,15 +187,13 @@ class CKVChannel {
   // LongName = "module/device/name", each part only when present.
   void initiateLongName();
 
-  // Fields, in the order of the stored channel description.
+  // Fields in the order of the stored channel description, except that the
+  // texts come last, so that the numbers every pass over the channels reads
+  // share few cache lines.
   int ChannelNumber = -1;
   int IndexLevel = 0;
   char KVIndex[kKVIndexBytes] = {};
   int ChannelGroup = 0;
-  char Name[kNameBytes] = {};
-  char Unit[kUnitBytes] = {};
-  char Description[kDescriptionBytes] = {};
-  char LongName[kLongNameBytes] = {};
   uint32_t DisplayColor = 0;
   int DataType = 0;
   double Scale = std::numeric_limits<double>::infinity();
@@ -193,14 +209,7 @@ class CKVChannel {
   bool ReadIndexFromSetup = false;
   int SRDiv = 1;
   int DisplayFormat = 0;
-  char LogicalName[kLogicalNameBytes] = {};
   bool IsRemote = false;
-  std::optional<std::string> SetupXML;
-  std::optional<std::string> PropertiesXML;
-  std::vector<CKVCustomProp> CustomProps;
-  std::string IndexText;
-  std::string OriginalKorvaneIndex;
-  std::string ChannelPath;
   std::unique_ptr<CKVOfflineInfo> OfflineInfo;
   std::unique_ptr<CKVOnlineInfo> OnlineInfo;
   MultiStream::CStream* BinaryStream = nullptr;
@@ -250,12 +259,28 @@ class CKVChannel {
   bool IsPortChannel = false;
   int DLC = 0;
   bool StoreDecoded = false;
-  char ModuleName[kModuleNameBytes] = {};
-  char DeviceName[kDeviceNameBytes] = {};
   double RealScale = 1;
   double RealOffset = 0;
 
+  std::string LogicalName;
+  std::vector<CKVCustomProp> CustomProps;
+  std::string IndexText;
+  std::string OriginalKorvaneIndex;
+  std::string ChannelPath;
+  char Name[kNameBytes] = {};
+  char Unit[kUnitBytes] = {};
+  char Description[kDescriptionBytes] = {};
+  std::string LongName;
+  std::string ModuleName;
+  std::string DeviceName;
+
  private:
+  XMLElement* setupElement_ = nullptr;
+  XMLElement* propertiesElement_ = nullptr;
+  // The exported texts, made on first request.
+  mutable std::optional<std::string> SetupXML;
+  mutable std::optional<std::string> PropertiesXML;
+
   // Bytes of the sample this channel is decoded from: the parent's for a
   // derived channel, its own otherwise.
   int StoredSampleBytes() const noexcept;

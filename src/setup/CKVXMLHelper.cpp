@@ -109,7 +109,7 @@ void CKVXMLHelper::CloseFile() {
   document_.reset();
   deviceNames_.clear();
   MathModuleOffline = 0;
-  ModuleName[0] = '\0';
+  ModuleName.clear();
   DataStoreMode = 0;
   pluginsSeen_ = false;
   StartingIBLevel = 0;
@@ -123,7 +123,8 @@ void CKVXMLHelper::ClearChannels() {
   offlineSync_.clear();
   offlineAsync_.clear();
   offlineSingle_.clear();
-  channelIndex_.clear();
+  channelIndex_.Clear();
+  parentValues_.clear();
   channels_.clear();
 }
 

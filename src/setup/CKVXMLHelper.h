@@ -17,6 +17,7 @@
 
 #include "setup/CKVChannel.h"
 #include "setup/CKVOnlineInfo.h"
+#include "setup/ChannelIndexTable.h"
 #include "setup/CNTSensor.h"
 
 namespace Korvane::DataReader {
@@ -193,16 +194,19 @@ class CKVXMLHelper {
   static void setUnitIfScale1(CKVChannel* channel, const char* unit);
 
  private:
-  struct IndexEntry {
-    std::vector<CKVChannel*> channels;  // list order
-    size_t firstUnfilled = 0;           // no channel before it is unfilled
+  // The values a definition takes from its enclosing element, read once per
+  // enclosing element however many definitions it holds.
+  struct ParentValues {
+    bool useCustomScaleForSingleValues = false;
+    double amplScale = 1;
+    double amplOffset = 0;
+    bool hasCustomRange = false;
+    int64_t customRange = 0;
   };
 
-  // The index entry of a (converted) index text, or null.
-  IndexEntry* FindIndexEntry(const char* indexText) const;
   // The first channel with that index not yet filled, or null.
-  CKVChannel* FindUnfilledChannel(const char* indexText) const;
-  void BuildChannelIndex();
+  CKVChannel* FindUnfilledChannel(const char* indexText) { return channelIndex_.FindUnfilled(indexText); }
+  ParentValues ReadParentValues(const XMLElement* parent);
   void FillMeasInfoProperties(XML* document);
   void ReadDeviceNames(XMLElement* names);
   void ValidateChannels() const;
@@ -210,7 +214,7 @@ class CKVXMLHelper {
 
   std::unique_ptr<XML> document_;
   int MathModuleOffline = 0;
-  char ModuleName[CKVChannel::kModuleNameBytes] = {};
+  std::string ModuleName;
   bool pluginsSeen_ = false;
   int MeasIndex = -1;
   double SampleRate = 1000;
@@ -232,7 +236,9 @@ class CKVXMLHelper {
   std::vector<CKVChannel*> offlineSingle_;
   std::vector<std::string> deviceNames_;
   // Stored channels by index text, built once the stored list exists.
-  mutable std::unordered_map<std::string, IndexEntry> channelIndex_;
+  ChannelIndexTable channelIndex_;
+  // Values of enclosing elements that hold many definitions.
+  std::unordered_map<const XMLElement*, ParentValues> parentValues_;
   // Nesting depth of the device-tree walk, bounded against hostile setups.
   int walkDepth_ = 0;
 };

@@ -34,22 +34,6 @@ constexpr int kBitsLogAbsent = 99999;
 // array size must stay within 32-bit byte offsets.
 constexpr int64_t kMaxArraySize = int64_t{1} << 22;
 
-// Setup texts exported for the channel-definition queries start with this.
-constexpr const char* kExportDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
-
-// The element as one line of XML text behind the declaration.
-std::string ExportElement(XMLElement* element) {
-  XMLEXPORTFORMAT format;
-  format.UseSpace = 0;
-  format.IndentCount = 0;
-  format.Compact = true;
-  element->SetExportFormatting(&format);
-  std::string text = kExportDeclaration;
-  text.reserve(text.size() + static_cast<size_t>(element->MemoryUsage()));
-  element->Export(text, 1, XML_SAVE_MODE_DEFAULT, nullptr);
-  return text;
-}
-
 // Field `position` of a channel's own index text.
 std::string ChannelIndexField(const CKVChannel& channel, int position) {
   char field[CKVChannel::kKVIndexBytes] = {};
@@ -69,6 +53,15 @@ int SystemMonitorDevice(const std::string& indexText) {
   const long long number = std::strtoll(piece.c_str(), nullptr, 10);
   const long long device = number - kFirstDeviceNumber;
   return device >= 0 && device <= std::numeric_limits<int>::max() ? static_cast<int>(device) : -1;
+}
+
+// The first child named exactly `name`. The first child of that name in any
+// letter case is it when its name is exact; only otherwise are the children
+// searched again.
+XMLElement* FindChildExactly(XMLElement* element, const SetupValueReader& values, const char* name) {
+  XMLElement* candidate = values.Find(name);
+  if (candidate == nullptr) return nullptr;
+  return candidate->HasName(name) ? candidate : element->FindElementZ(name);
 }
 
 void ReadCustomProps(XMLElement* customProps, CKVChannel* channel) {
@@ -112,7 +105,7 @@ void CKVXMLHelper::FillChannelList() {
     channel->Offset = values.Double("Offset", std::numeric_limits<double>::infinity());
     channels_.push_back(std::move(channel));
   }
-  BuildChannelIndex();
+  channelIndex_.Build(channels_);
 
   FillOutPutChannels(setup);
   if (project != nullptr) FillVariables(project->FindElementZ(kVariables));
@@ -122,6 +115,7 @@ void CKVXMLHelper::FillChannelList() {
     channel->Initiate();
     if (!channel->Async) channel->StoredFirstAsyncIBLevel = StartingIBLevel;
   }
+  parentValues_.clear();
   ValidateChannels();
   PrepareOnlineInfo();
   ChBinding();
@@ -139,34 +133,8 @@ void CKVXMLHelper::ValidateChannels() const {
   }
 }
 
-void CKVXMLHelper::BuildChannelIndex() {
-  channelIndex_.clear();
-  channelIndex_.reserve(channels_.size());
-  for (const auto& channel : channels_) channelIndex_[channel->KVIndex].channels.push_back(channel.get());
-}
-
-CKVXMLHelper::IndexEntry* CKVXMLHelper::FindIndexEntry(const char* indexText) const {
-  // Converted and cut to the index field, exactly as the stored side was.
-  char key[CKVChannel::kKVIndexBytes];
-  ConvertToKVIndex(indexText, key, sizeof key);
-  const auto it = channelIndex_.find(key);
-  return it != channelIndex_.end() ? &it->second : nullptr;
-}
-
 CKVChannel* CKVXMLHelper::FindChannelByKVIndex(const char* indexText, int n) const {
-  const IndexEntry* entry = FindIndexEntry(indexText);
-  if (entry == nullptr || n < 0 || static_cast<size_t>(n) >= entry->channels.size()) return nullptr;
-  return entry->channels[static_cast<size_t>(n)];
-}
-
-CKVChannel* CKVXMLHelper::FindUnfilledChannel(const char* indexText) const {
-  IndexEntry* entry = FindIndexEntry(indexText);
-  if (entry == nullptr) return nullptr;
-  // Channels are never unfilled again, so the scan position only moves forward.
-  while (entry->firstUnfilled < entry->channels.size() && entry->channels[entry->firstUnfilled]->Filled) {
-    ++entry->firstUnfilled;
-  }
-  return entry->firstUnfilled < entry->channels.size() ? entry->channels[entry->firstUnfilled] : nullptr;
+  return channelIndex_.Find(indexText, n);
 }
 
 CKVChannel* CKVXMLHelper::FillChannel(XMLElement* element, CKVChannel* channel) {
@@ -184,15 +152,14 @@ CKVChannel* CKVXMLHelper::FillChannel(XMLElement* element, CKVChannel* channel) 
     indexText = channel->KVIndex;
   }
 
-  channel->SetupXML = ExportElement(element);
-  if (XMLElement* properties = element->FindElementZ("Properties")) channel->PropertiesXML = ExportElement(properties);
-  if (XMLElement* customProps = element->FindElementZ("CustomProps")) ReadCustomProps(customProps, channel);
+  channel->SetDefinitionElements(element, FindChildExactly(element, values, "Properties"));
+  if (XMLElement* customProps = FindChildExactly(element, values, "CustomProps")) ReadCustomProps(customProps, channel);
   channel->IndexText = indexText;
 
   channel->OriginalKorvaneIndex = values.String("OriginalKorvaneIndex", "");
   channel->ChannelPath = values.String("ChannelPath", "");
   values.String("Name", channel->Name, CKVChannel::kNameBytes, "");
-  values.String("LogicalName", channel->LogicalName, CKVChannel::kLogicalNameBytes, "");
+  channel->LogicalName = values.String("LogicalName", "").substr(0, CKVChannel::kLogicalNameChars);
   values.String("Unit", channel->Unit, CKVChannel::kUnitBytes, "");
   values.String("Description", channel->Description, CKVChannel::kDescriptionBytes, "");
   channel->DisplayColor = values.Color("DisplayColor", 0);
@@ -209,8 +176,8 @@ CKVChannel* CKVXMLHelper::FillChannel(XMLElement* element, CKVChannel* channel) 
     channel->OrigOffset = values.Double("OrigOffset", 0);
   }
   XMLElement* parent = element->GetParent();
-  const SetupValueReader parentValues(parent);
-  channel->UseCustomScaleForSingleValues = parentValues.Bool("UseCustomScaleForSingleValues", false);
+  const ParentValues parentValues = ReadParentValues(parent);
+  channel->UseCustomScaleForSingleValues = parentValues.useCustomScaleForSingleValues;
   channel->Async = values.Bool("Async", false);
   channel->AsyncDivider = values.Bool("AsyncDivider", false);
   channel->ComplexIBBuffers = values.Bool("ComplexIBBuffers", false);
@@ -241,19 +208,19 @@ CKVChannel* CKVXMLHelper::FillChannel(XMLElement* element, CKVChannel* channel) 
   channel->RealOffset = values.Double("RealOffset", 0);
   channel->Range = values.Int64("Range", 0);
   if (parent != nullptr) {
-    channel->AmplScale = parentValues.Double("AmplScale", 1);
-    channel->AmplOffset = parentValues.Double("AmplOffset", 0);
-    if (parentValues.Has("CustomRange")) channel->Range = parentValues.Int64("CustomRange", 0);
+    channel->AmplScale = parentValues.amplScale;
+    channel->AmplOffset = parentValues.amplOffset;
+    if (parentValues.hasCustomRange) channel->Range = parentValues.customRange;
   }
   channel->SecondScale = values.Double("SecondScale", 1);
 
   FillArrayInfo(values.Find("ArrayInfo"), channel);
   channel->MathModuleOffline = MathModuleOffline;
-  CopyStr(channel->ModuleName, ModuleName, CKVChannel::kModuleNameBytes);
+  channel->ModuleName = ModuleName;
 
   const int device = SystemMonitorDevice(indexText);
   if (device >= 0 && device < GetDeviceNameCount()) {
-    CopyStr(channel->DeviceName, GetDeviceName(device), CKVChannel::kDeviceNameBytes);
+    channel->DeviceName = std::string(GetDeviceName(device)).substr(0, CKVChannel::kDeviceNameChars);
   }
 
   if (XMLElement* offline = values.Find("OfflineInfo")) {
@@ -266,6 +233,26 @@ CKVChannel* CKVXMLHelper::FillChannel(XMLElement* element, CKVChannel* channel) 
   }
   channel->Filled = true;
   return channel;
+}
+
+CKVXMLHelper::ParentValues CKVXMLHelper::ReadParentValues(const XMLElement* parent) {
+  // An element with few children holds few definitions and is read each time;
+  // one with many is read once.
+  constexpr int kFewChildren = 32;
+  const bool many = parent != nullptr && parent->GetChildrenNum() > kFewChildren;
+  if (many) {
+    const auto found = parentValues_.find(parent);
+    if (found != parentValues_.end()) return found->second;
+  }
+  const SetupValueReader values(parent);
+  ParentValues read;
+  read.useCustomScaleForSingleValues = values.Bool("UseCustomScaleForSingleValues", false);
+  read.amplScale = values.Double("AmplScale", 1);
+  read.amplOffset = values.Double("AmplOffset", 0);
+  read.hasCustomRange = values.Has("CustomRange");
+  read.customRange = values.Int64("CustomRange", 0);
+  if (many) parentValues_.emplace(parent, read);
+  return read;
 }
 
 void CKVXMLHelper::FillArrayInfo(const XMLElement* arrayInfo, CKVChannel* channel) {

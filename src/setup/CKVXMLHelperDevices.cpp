@@ -202,10 +202,10 @@ void CKVXMLHelper::FillPlugins(XMLElement* element) {
 
 void CKVXMLHelper::FillMathModule(XMLElement* module) {
   MathModuleOffline = ReadInteger(module, "Offline", 0);
-  ReadString(module, "Name", ModuleName, CKVChannel::kModuleNameBytes, "");
+  ModuleName = ReadString(module, "Name", "").substr(0, CKVChannel::kModuleNameChars);
   FillOutPutChannels(module);
   MathModuleOffline = 0;
-  ModuleName[0] = '\0';
+  ModuleName.clear();
 }
 
 void CKVXMLHelper::FillVariables(XMLElement* element) {

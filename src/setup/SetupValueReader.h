@@ -3,10 +3,12 @@
 // match in document order wins; a missing child, or one without text, gives the
 // default. The reader indexes the element's children once, so reading the
 // fifty-odd values of a channel definition costs one pass over its children
-// rather than one per value. It points into the document and must not outlive it.
+// rather than one per value, and it reads names and values in place, without
+// copying them. It points into the document and must not outlive it.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +21,9 @@ class SetupValueReader {
  public:
   // Indexes the children of `element`; a null element has no values.
   explicit SetupValueReader(const XMLElement* element);
+  // The index points into its own storage.
+  SetupValueReader(const SetupValueReader&) = delete;
+  SetupValueReader& operator=(const SetupValueReader&) = delete;
 
   // The first child with that name in any letter case, or null.
   XMLElement* Find(std::string_view name) const;
@@ -27,8 +32,10 @@ class SetupValueReader {
   std::string String(std::string_view name, const char* defaultValue) const {
     return StringOf(Find(name), defaultValue);
   }
-  // The text cut into a buffer of `capacity` bytes.
-  void String(std::string_view name, char* out, int capacity, const char* defaultValue) const;
+  // The text cut into a buffer of `capacity` bytes and zero-filled behind it.
+  void String(std::string_view name, char* out, int capacity, const char* defaultValue) const {
+    StringOf(Find(name), out, capacity, defaultValue);
+  }
   int Integer(std::string_view name, int defaultValue) const { return IntegerOf(Find(name), defaultValue); }
   int64_t Int64(std::string_view name, int64_t defaultValue) const { return Int64Of(Find(name), defaultValue); }
   uint32_t Color(std::string_view name, uint32_t defaultValue) const { return ColorOf(Find(name), defaultValue); }
@@ -41,6 +48,7 @@ class SetupValueReader {
   // The decoded text; false when the child is missing or holds no text.
   static bool TextOf(const XMLElement* child, std::string& text);
   static std::string StringOf(const XMLElement* child, const char* defaultValue);
+  static void StringOf(const XMLElement* child, char* out, int capacity, const char* defaultValue);
   // Decimal integers: leading blanks and a sign allowed, digits up to the first
   // other character, no digits give 0. A number the type cannot hold is a
   // corrupt setup (FileCorruptException), never a cut or wrapped value.
@@ -58,18 +66,30 @@ class SetupValueReader {
   static bool BoolOf(const XMLElement* child, bool defaultValue);
 
   // A decimal text read like IntegerOf.
-  static int ParseInteger(const std::string& text);
+  static int ParseInteger(std::string_view text);
 
   // Whether two names are equal in any letter case.
   static bool SameNameIgnoringCase(std::string_view a, std::string_view b) noexcept;
 
  private:
-  struct Entry {
-    std::string upperName;
-    int position;
-    XMLElement* element;
+  // An open-addressing table over the children's names in any letter case,
+  // holding the first child of each name.
+  struct Slot {  // trivial, so unused inline slots cost nothing
+    const char* name;  // decoded
+    size_t nameLength;
+    uint32_t hash;
+    XMLElement* element;  // null: free
   };
-  std::vector<Entry> entries_;  // sorted by name, then document order
+  static constexpr size_t kInlineSlots = 64;
+
+  void Insert(std::string_view name, XMLElement* element);
+  Slot* Slots() noexcept { return overflow_.empty() ? inline_ : overflow_.data(); }
+  const Slot* Slots() const noexcept { return overflow_.empty() ? inline_ : overflow_.data(); }
+
+  size_t mask_ = 0;  // slot count - 1; 0 without children
+  Slot inline_[kInlineSlots];
+  std::vector<Slot> overflow_;             // used when the children need more slots
+  std::deque<std::string> decodedNames_;  // names that hold entities, decoded
 };
 
 }  // namespace Korvane::DataReader

@@ -4,6 +4,7 @@ target_sources(kvdatareader_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CKVChannel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CKVChannelDecode.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CKVChannelStream.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CKVChannelXML.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CKVCustomProp.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CKVXMLHelper.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CKVXMLHelperCNT.cpp
@@ -11,4 +12,5 @@ target_sources(kvdatareader_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CKVXMLHelperDevices.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CKVXMLHelperValues.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CNTSensor.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ChannelIndexTable.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SetupValueReader.cpp)

@@ -300,16 +300,16 @@ TEST(MathModules, OfflineModuleChannelsAreHiddenAndKeepTheirRecords) {
   const CKVChannel& hidden = opened->Channel("Math;0");
   EXPECT_EQ(hidden.MathModuleOffline, 1);
   EXPECT_FALSE(hidden.Listed);
-  EXPECT_STREQ(hidden.ModuleName, "Offline module");
-  EXPECT_STREQ(hidden.LongName, "Offline module/result");
+  EXPECT_EQ(hidden.ModuleName, "Offline module");
+  EXPECT_EQ(hidden.LongName, "Offline module/result");
   ASSERT_TRUE(hidden.OnlineInfo);
   EXPECT_EQ(hidden.OnlineInfo->DBOffset, 96);
   const CKVChannel& shown = opened->Channel("Math;1");
   EXPECT_TRUE(shown.Listed);
   EXPECT_EQ(shown.OnlineInfo->DBOffset, 0);
-  EXPECT_STREQ(shown.ModuleName, "Online module");
+  EXPECT_EQ(shown.ModuleName, "Online module");
   const CKVChannel& plain = opened->Channel("Math;2");
-  EXPECT_STREQ(plain.ModuleName, "");
+  EXPECT_EQ(plain.ModuleName, "");
   EXPECT_EQ(plain.MathModuleOffline, 0);
   EXPECT_EQ(plain.OnlineInfo->DBOffset, 200);
 }
@@ -483,15 +483,19 @@ TEST(ExportedDefinitions, SetupAndPropertiesTextsAreOneLineWithDeclaration) {
   setup.AddChannel("AI;1", "plain");
   auto opened = Open(setup);
   const CKVChannel& a = opened->Channel("AI;0");
-  ASSERT_TRUE(a.SetupXML);
+  const std::string* setupXML = a.GetSetupXML();
+  ASSERT_NE(setupXML, nullptr);
   const std::string declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
-  EXPECT_EQ(a.SetupXML->rfind(declaration, 0), 0u);
-  EXPECT_NE(a.SetupXML->find("<Name>a &amp; b</Name>"), std::string::npos);
-  EXPECT_EQ(a.SetupXML->find('\n'), std::string::npos);
+  EXPECT_EQ(setupXML->rfind(declaration, 0), 0u);
+  EXPECT_NE(setupXML->find("<Name>a &amp; b</Name>"), std::string::npos);
+  EXPECT_NE(setupXML->find("<Properties><Gain>10</Gain></Properties></OutputChannel>"), std::string::npos);
+  EXPECT_EQ(setupXML->find('\n'), std::string::npos);
+  EXPECT_EQ(a.GetSetupXML(), setupXML);  // made once
   EXPECT_STREQ(a.Name, "a & b");
-  ASSERT_TRUE(a.PropertiesXML);
-  EXPECT_EQ(*a.PropertiesXML, declaration + "<Properties><Gain>10</Gain></Properties>");
-  EXPECT_FALSE(opened->Channel("AI;1").PropertiesXML);
+  ASSERT_NE(a.GetPropertiesXML(), nullptr);
+  EXPECT_EQ(*a.GetPropertiesXML(), declaration + "<Properties><Gain>10</Gain></Properties>");
+  EXPECT_EQ(opened->Channel("AI;1").GetPropertiesXML(), nullptr);
+  EXPECT_NE(opened->Channel("AI;1").GetSetupXML(), nullptr);
 }
 
 }  // namespace

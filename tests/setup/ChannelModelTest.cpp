@@ -417,18 +417,18 @@ TEST(ReducedRecords, OneAxisArrayWithStoredStatisticsIsSplitEvenly) {
 
 TEST(Identity, LongNameJoinsModuleDeviceAndNameWithinTheField) {
   CKVChannel channel;
-  std::strcpy(channel.ModuleName, "Module");
-  std::strcpy(channel.DeviceName, "Dev");
+  channel.ModuleName = "Module";
+  channel.DeviceName = "Dev";
   std::strcpy(channel.Name, "Speed");
   channel.initiateLongName();
-  EXPECT_STREQ(channel.LongName, "Module/Dev/Speed");
+  EXPECT_EQ(channel.LongName, "Module/Dev/Speed");
 
   CKVChannel longOne;
-  std::memset(longOne.ModuleName, 'm', 99);
-  std::memset(longOne.DeviceName, 'd', 99);
+  longOne.ModuleName.assign(99, 'm');
+  longOne.DeviceName.assign(99, 'd');
   std::memset(longOne.Name, 'n', 99);
   longOne.initiateLongName();
-  EXPECT_EQ(std::strlen(longOne.LongName), 199u);
+  EXPECT_EQ(longOne.LongName.size(), 199u);
   EXPECT_EQ(longOne.LongName[99], '/');
 }
 

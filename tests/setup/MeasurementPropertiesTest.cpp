@@ -99,9 +99,9 @@ TEST(MeasurementProperties, DeviceNamesByIndexAttribute) {
   EXPECT_STREQ(helper.GetDeviceName(0), "Host");
   EXPECT_STREQ(helper.GetDeviceName(1), "");
   EXPECT_STREQ(helper.GetDeviceName(2), "Logger");
-  EXPECT_STREQ(opened->Channel("System Monitor;102;5").DeviceName, "Logger");
-  EXPECT_STREQ(opened->Channel("System Monitor;102;5").LongName, "Logger/CPU");
-  EXPECT_STREQ(opened->Channel("System Monitor;99;5").DeviceName, "");
+  EXPECT_EQ(opened->Channel("System Monitor;102;5").DeviceName, "Logger");
+  EXPECT_EQ(opened->Channel("System Monitor;102;5").LongName, "Logger/CPU");
+  EXPECT_EQ(opened->Channel("System Monitor;99;5").DeviceName, "");
 }
 
 TEST(ValueReaders, BooleansColoursAndLargePositions) {
