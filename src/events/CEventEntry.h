@@ -66,6 +66,7 @@ class CEventEntry {
   void setRecordVersion(int32_t version) noexcept { recordVersion_ = version; }
   void setSecondCode(int32_t code) noexcept { secondCode_ = code; }
   void setLevelOffsets(std::vector<int32_t> offsets) { levelOffsets_ = std::move(offsets); }
+  void setText(std::string text) { text_ = std::move(text); }
 
  protected:
   // The fixed text of the type, "; " and the event's own text when it has one.
