@@ -14,7 +14,6 @@ namespace {
 // compact index list, then int32, int32, int64, int64, int32, int64, int32.
 constexpr int64_t kBlockHeadBytes = 4 + 1;
 constexpr int64_t kBlockTailBytes = 4 + 4 + 8 + 8 + 4 + 8 + 4;
-constexpr int kMaxIndexListValues = 255;
 
 }  // namespace
 
@@ -24,7 +23,7 @@ void CTrigInfoEvent::ReadFromStream(CStream* stream) {
   if (ReadUInt8(*stream) == 0) return;
   SkipBytes(*stream, kBlockHeadBytes);
   uint8_t count = 0;
-  uint32_t values[kMaxIndexListValues];
+  uint32_t values[MultiStream::kMaxIndexListValues];
   stream->ReadIndexFromStream64(count, values);
   SkipBytes(*stream, kBlockTailBytes);
 }

@@ -16,7 +16,7 @@ static_assert(std::endian::native == std::endian::little, "stored integers are r
 template <class T>
 T ReadValue(CStream& stream) {
   T value{};
-  if (stream.Read(&value, sizeof value) != static_cast<int32_t>(sizeof value)) {
+  if (stream.ReadBytes(&value, sizeof value) != static_cast<int32_t>(sizeof value)) {
     throw FileCorruptException("EOF detected");
   }
   return value;
@@ -32,7 +32,7 @@ int64_t RemainingBytes(CStream& stream) { return stream.Size() - stream.Position
 
 void SkipBytes(CStream& stream, int64_t count) {
   if (count < 0 || count > RemainingBytes(stream)) throw FileCorruptException("EOF detected");
-  stream.Seek(count, MultiStream::soCurrent);
+  stream.Seek(count, MultiStream::kSeekCurrent);
 }
 
 std::string ReadEventText(CStream& stream, bool oldFormat) {
