@@ -166,7 +166,9 @@ std::unique_ptr<XMLElement> XMLHelper::ParseElementTree(XMLHeader* header, XMLEl
     XMLElement* current = owner();
     if (current != nullptr) AddBlankVariable(current, text.substr(pos), current->GetChildrenNum());
   }
-  if (!open.empty()) status = XML_PARSE_ERROR;
+  // Markup cut off before the root element was complete counts as a missing closing
+  // tag: some element was begun and never ended.
+  if (!open.empty() || (cutOff && (parent != nullptr || root == nullptr))) status = XML_PARSE_ERROR;
   return root;
 }
 

@@ -21,7 +21,8 @@ class XMLHelper {
   // parsed and dropped, and top-level comments go to `header` (position 0 before the
   // root, 1 after it). With a parent, top-level elements and items are added to it and
   // null is returned. Sets `status` to XML_PARSE_ERROR when an element is left open
-  // (its closing tag is missing or markup is cut off inside it); leaves it otherwise.
+  // (its closing tag is missing) or markup is cut off before the root element is
+  // complete; leaves it otherwise.
   static std::unique_ptr<XMLElement> ParseElementTree(XMLHeader* header, XMLElement* parent, std::string_view text,
                                                       XML_PARSE_STATUS& status);
 
