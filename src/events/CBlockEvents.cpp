@@ -4,6 +4,7 @@
 #include "api/DataReaderLibException.h"
 #include "events/EventRecordReader.h"
 #include "multistream/CStream.h"
+#include "setup/TextUtils.h"
 
 namespace Korvane::DataReader::Events {
 namespace {
@@ -30,7 +31,7 @@ void CNoticeEvent::ReadFromStream(CStream* stream) {
 }
 
 void CNoticeEvent::GetEventtext(char* out, int size) const {
-  CopyDisplayText(noticeText_.empty() ? std::string("Text event") : "Notice - " + noticeText_, out, size);
+  CopyStr(out, noticeText_.empty() ? "Text event" : ("Notice - " + noticeText_).c_str(), size);
 }
 
 // Voice block: 0x86 "VoiceS", int32 unused, int32 length L, L bytes of sound, 0x87 "VoiceS".
@@ -50,7 +51,7 @@ void CModuleEvent::ReadFromStream(CStream* stream) {
 }
 
 void CModuleEvent::GetEventtext(char* out, int size) const {
-  CopyDisplayText(moduleText_.empty() ? std::string("Module action") : moduleText_, out, size);
+  CopyStr(out, moduleText_.empty() ? "Module action" : moduleText_.c_str(), size);
 }
 
 // Alarm block: 0x86 "AlarmS", int32 unused, uint8 kept, text, 0x87 "AlarmS".

@@ -1,12 +1,10 @@
 // The common event record and the default display text.
 #include "events/CEventEntry.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "api/DataReaderLibException.h"
 #include "events/EventRecordReader.h"
 #include "multistream/CStream.h"
+#include "setup/TextUtils.h"
 
 namespace Korvane::DataReader::Events {
 namespace {
@@ -55,7 +53,7 @@ void CEventEntry::ReadFromStream(CStream* stream) {
   stream->GenCheckBack64(kEventRecordTag);
 }
 
-void CEventEntry::GetEventtext(char* out, int size) const { CopyDisplayText(DefaultDisplayText(), out, size); }
+void CEventEntry::GetEventtext(char* out, int size) const { CopyStr(out, DefaultDisplayText().c_str(), size); }
 
 std::string CEventEntry::DefaultDisplayText() const {
   std::string display = FixedText(type_);
@@ -64,14 +62,6 @@ std::string CEventEntry::DefaultDisplayText() const {
     display += text_;
   }
   return display;
-}
-
-void CopyDisplayText(const std::string& text, char* out, int size) {
-  if (out == nullptr || size <= 0) return;
-  const size_t room = static_cast<size_t>(size) - 1;
-  const size_t length = std::min(text.size(), room);
-  std::memcpy(out, text.data(), length);
-  std::memset(out + length, 0, static_cast<size_t>(size) - length);
 }
 
 }  // namespace Korvane::DataReader::Events

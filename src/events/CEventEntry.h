@@ -97,8 +97,4 @@ class CCursorInfoEvent : public CEventEntry {
   explicit CCursorInfoEvent(bool oldFormat) : CEventEntry(kCursorInfoEvent, oldFormat) {}
 };
 
-// Copies text into out as the public records want it: at most size - 1 characters,
-// the rest of the size bytes zero. Nothing is written when size is not positive.
-void CopyDisplayText(const std::string& text, char* out, int size);
-
 }  // namespace Korvane::DataReader::Events

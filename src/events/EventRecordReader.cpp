@@ -37,9 +37,9 @@ void SkipBytes(CStream& stream, int64_t count) {
 
 std::string ReadEventText(CStream& stream, bool oldFormat) {
   char* raw = nullptr;
-  stream.ReadAllocStringFromStream64(raw, !oldFormat);
+  const int32_t bytes = stream.ReadAllocStringFromStream64(raw, !oldFormat);
   const std::unique_ptr<char[]> owned(raw);
-  if (!oldFormat) ConvertUnicodeToASCII(raw);
+  if (!oldFormat) ConvertUnicodeToASCII(raw, static_cast<size_t>(bytes) + 1);
   return std::string(raw);
 }
 
