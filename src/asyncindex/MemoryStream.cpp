@@ -9,6 +9,8 @@ uint64_t MemoryStream::read(void* buffer, uint64_t length) {
   if (length > bytes_.size() - position_) throw StreamException();
   if (length > 0) std::memcpy(buffer, bytes_.data() + position_, length);
   position_ += length;
+  ++readCount_;
+  bytesRead_ += length;
   return length;
 }
 

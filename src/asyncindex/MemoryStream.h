@@ -1,6 +1,6 @@
-// MemoryStream: a Stream over bytes it owns, readable and writable. Index streams
-// held in memory (tests, benchmarks, the fuzz target) use it; writing through it
-// produces the stored layouts of the node writers.
+// MemoryStream: a Stream over bytes it owns, readable and writable, that counts the
+// reads it serves. Index streams held in memory (tests, benchmarks, the fuzz
+// target) use it; writing through it produces the stored layouts of the nodes.
 #pragma once
 
 #include <cstdint>
@@ -28,8 +28,14 @@ class MemoryStream final : public Stream {
   void rewind() override { position_ = 0; }
 
   const std::vector<uint8_t>& bytes() const noexcept { return bytes_; }
+  // Reads served so far and the bytes they delivered (how much of an index a
+  // search or a walk touched).
+  uint64_t readCount() const noexcept { return readCount_; }
+  uint64_t bytesRead() const noexcept { return bytesRead_; }
 
  private:
   std::vector<uint8_t> bytes_;
   uint64_t position_ = 0;
+  uint64_t readCount_ = 0;
+  uint64_t bytesRead_ = 0;
 };

@@ -1,6 +1,6 @@
 // Streams and helpers the index tests share: a Stream over a file written by the
-// test kit, a Stream that counts the reads it serves (to see how many nodes a
-// search reads), and a manager loaded from the test kit's streams.
+// test kit, and a manager loaded from the test kit's streams (memory streams, whose
+// read counts show how many nodes a search reads).
 #pragma once
 
 #include <cstdio>
@@ -58,34 +58,6 @@ class FileStream final : public Stream {
   uint64_t size_ = 0;
 };
 
-// A MemoryStream that counts the reads it serves and the bytes they delivered.
-class CountingStream final : public Stream {
- public:
-  explicit CountingStream(std::vector<uint8_t> bytes) : inner_(std::move(bytes)) {}
-
-  uint64_t read(void* buffer, uint64_t length) override {
-    ++reads;
-    bytesRead += length;
-    return inner_.read(buffer, length);
-  }
-  uint64_t write(const void* b, uint64_t n) override { return inner_.write(b, n); }
-  uint64_t writeIncomplete(const void* b, uint64_t n) override { return inner_.writeIncomplete(b, n); }
-  uint64_t writeBackwards(const void* b, uint64_t n, uint64_t p, bool k) override {
-    return inner_.writeBackwards(b, n, p, k);
-  }
-  uint64_t seek(SeekOrigin origin, int64_t offset) override { return inner_.seek(origin, offset); }
-  uint64_t getCurrentPos() override { return inner_.getCurrentPos(); }
-  uint64_t getSize() override { return inner_.getSize(); }
-  bool isEof() override { return inner_.isEof(); }
-  void rewind() override { inner_.rewind(); }
-
-  uint64_t reads = 0;
-  uint64_t bytesRead = 0;
-
- private:
-  MemoryStream inner_;
-};
-
 struct ChannelSetup {
   uint32_t index = 0;
   uint32_t valueSize = 8;
@@ -97,19 +69,19 @@ inline ChannelSetup SetupOf(const AsyncIndexChannelInfo& info, uint32_t valueSiz
   return ChannelSetup{info.channelIndex, valueSize, info.valueStreamStart, info.nodeStreamStart};
 }
 
-// A manager over the three streams (counting streams, kept for inspection).
+// A manager over the three streams (kept for inspection).
 struct LoadedIndex {
   std::unique_ptr<Manager> manager = std::make_unique<Manager>();
-  kit::local_shared_ptr<CountingStream> values;
-  kit::local_shared_ptr<CountingStream> nodes;
-  kit::local_shared_ptr<CountingStream> roots;
+  kit::local_shared_ptr<MemoryStream> values;
+  kit::local_shared_ptr<MemoryStream> nodes;
+  kit::local_shared_ptr<MemoryStream> roots;
 };
 
 inline LoadedIndex LoadIndex(const AsyncIndexStreams& streams, const std::vector<ChannelSetup>& channels) {
   LoadedIndex index;
-  index.values = kit::make_local_shared<CountingStream>(streams.valueStream);
-  index.nodes = kit::make_local_shared<CountingStream>(streams.nodeStream);
-  index.roots = kit::make_local_shared<CountingStream>(streams.rootNodeStream);
+  index.values = kit::make_local_shared<MemoryStream>(streams.valueStream);
+  index.nodes = kit::make_local_shared<MemoryStream>(streams.nodeStream);
+  index.roots = kit::make_local_shared<MemoryStream>(streams.rootNodeStream);
   index.manager->setValueAndTimestampStream(index.values);
   index.manager->setNodeStream(index.nodes);
   index.manager->setRootNodeStream(index.roots);

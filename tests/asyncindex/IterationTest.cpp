@@ -248,18 +248,18 @@ TEST(IndexMemory, SearchesReadAtMostOneNodePerLevelBelowTheRootAndReleaseDeepNod
   const uint64_t height = info.treeHeight;  // inner levels, root included
   uint64_t maxReads = 0;
   for (int k = 0; k < 24000; k += 997) {
-    const uint64_t before = index.nodes->reads;
+    const uint64_t before = index.nodes->readCount();
     IterPtr it = m.searchTimestamp(1, k - 0.5, DuplFoundStrategy::First, NotFoundStrategy::Next);
     ASSERT_EQ(NumberOf(it), k);
-    maxReads = std::max(maxReads, index.nodes->reads - before);
+    maxReads = std::max(maxReads, index.nodes->readCount() - before);
   }
   EXPECT_LE(maxReads, height);
   // The same search again reads the nodes below the cache depth again.
-  const uint64_t before = index.nodes->reads;
+  const uint64_t before = index.nodes->readCount();
   m.searchTimestamp(1, 12000.5, DuplFoundStrategy::First, NotFoundStrategy::Previous);
-  const uint64_t first = index.nodes->reads - before;
+  const uint64_t first = index.nodes->readCount() - before;
   m.searchTimestamp(1, 12000.5, DuplFoundStrategy::First, NotFoundStrategy::Previous);
-  EXPECT_EQ(index.nodes->reads - before - first, height - 1);
+  EXPECT_EQ(index.nodes->readCount() - before - first, height - 1);
 }
 
 }  // namespace
