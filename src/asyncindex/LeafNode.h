@@ -84,8 +84,8 @@ class LeafNode final : public BaseNode<TKey, TComparer> {
     auto node = loader.needNode(position, this->level_, direction);
     if (!node) return {};  // a successor not written yet (unfinished trees)
     // A link must lead to a leaf; an inner node there is a damaged file.
-    LeafPtr leaf = kit::dynamic_pointer_cast<LeafNode>(node);
-    if (!leaf) throw CorruptIndexException();
+    if (node->getNodeType() != BaseNode<TKey, TComparer>::kLeafNodeType) throw CorruptIndexException();
+    LeafPtr leaf = kit::static_pointer_cast<LeafNode>(node);
     link = leaf;
     return leaf;
   }
