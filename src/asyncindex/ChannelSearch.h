@@ -75,45 +75,53 @@ typename Channel<N, TKey, TComparer>::IterPtr Channel<N, TKey, TComparer>::searc
   }
   const uint32_t count = leaf->getCount();
   IterPtr it = createIterator(leaf);
-  IterPtr previous;
-  IterPtr next;
+  // i: where t would go in the leaf; the leaf's count when t lies beyond its last
+  // time stamp.
+  uint32_t i = count;
   if (TComparer::lessEqual(t, keyTime(leaf->getLastTimestamp()))) {
     it->load();
-    const uint32_t i = lowerBound(*it, count, t);
+    i = lowerBound(*it, count, t);
     if (i < count && TComparer::equal(it->timestampAt(i), t)) {
       position = FoundPosition::Exact;
       return dupl == DuplFoundStrategy::Last ? getIteratorForLastDuplicateTimestamp(t, it, i) : sibling(it, i);
     }
-    if (miss == NotFoundStrategy::Fail) return {};
-    // The neighbours of t: within the leaf, else in the adjacent leaves.
-    previous = i > 0 ? sibling(it, i - 1) : sampleBefore(leaf);
-    next = i < count ? sibling(it, i) : sampleAfter(leaf);
-  } else {
-    // t lies beyond this leaf: its last sample comes before t.
-    if (miss == NotFoundStrategy::Fail) return {};
-    previous = iteratorAt(leaf, count - 1);
-    if (miss != NotFoundStrategy::Previous && miss != NotFoundStrategy::PreviousOrNext) next = sampleAfter(leaf);
   }
+  // The samples either side of t, within the leaf or else in the adjacent leaves,
+  // looked up only when a strategy asks for them.
+  IterPtr previous;
+  IterPtr next;
+  bool havePrevious = false;
+  bool haveNext = false;
+  auto getPrevious = [&] {
+    if (!havePrevious) previous = i > 0 ? sibling(it, i - 1) : sampleBefore(leaf);
+    havePrevious = true;
+    return previous;
+  };
+  auto getNext = [&] {
+    if (!haveNext) next = i < count ? sibling(it, i) : sampleAfter(leaf);
+    haveNext = true;
+    return next;
+  };
   auto before = [&] {
-    position = previous ? FoundPosition::Before : FoundPosition::NotFound;
+    position = getPrevious() ? FoundPosition::Before : FoundPosition::NotFound;
     return previous;
   };
   auto after = [&] {
-    position = next ? FoundPosition::After : FoundPosition::NotFound;
+    position = getNext() ? FoundPosition::After : FoundPosition::NotFound;
     return next;
   };
   switch (miss) {
     case NotFoundStrategy::Next:
       return after();
     case NotFoundStrategy::NextOrPrevious:
-      return next ? after() : before();
+      return after() ? next : before();
     case NotFoundStrategy::Previous:
       return before();
     case NotFoundStrategy::PreviousOrNext:
-      return previous ? before() : after();
+      return before() ? previous : after();
     case NotFoundStrategy::NearestPreferNext:
     case NotFoundStrategy::NearestPreferPrevious: {
-      if (!previous || !next) return previous ? before() : after();
+      if (!getPrevious() || !getNext()) return previous ? before() : after();
       previous->resolve();
       next->resolve();
       const TKey toPrevious = t - previous->getCurrentTimestamp();
