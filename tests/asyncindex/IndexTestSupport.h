@@ -94,7 +94,7 @@ inline LoadedIndex LoadIndex(const AsyncIndexStreams& streams, const std::vector
   return index;
 }
 
-// A channel spec over time stamps with the given leaf capacity.
+// A channel of the given time stamps in leaves of leafCapacity samples.
 inline AsyncIndexChannelSpec Spec(uint32_t channelIndex, std::vector<double> timestamps, uint32_t leafCapacity) {
   AsyncIndexChannelSpec spec;
   spec.channelIndex = channelIndex;
