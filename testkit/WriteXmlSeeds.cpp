@@ -55,6 +55,8 @@ int main(int argc, char** argv) {
   seeds.emplace_back("no_markup.txt", "plain text only");
   seeds.emplace_back("stray_close.xml", "<?xml?></x></y><a></b></a>");
   seeds.emplace_back("nul_inside.xml", std::string("<?xml?><a>\0<b/></a>", 20));
+  // Found by fuzzing: instructions too short to hold any text, and empty items.
+  seeds.emplace_back("empty_items.xml", "<?xml?><a><?><?x><![CDATA[]]><!----></a>");
 
   for (const auto& [name, text] : seeds) {
     WriteFile(std::string(argv[1]) + "/" + name, std::vector<uint8_t>(text.begin(), text.end()));

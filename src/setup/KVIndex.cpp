@@ -15,28 +15,29 @@ namespace {
 
 std::string_view ViewOf(const char* text) noexcept { return text != nullptr ? std::string_view(text) : ""; }
 
+bool HasComputerName(std::string_view text) noexcept {
+  return text.size() >= 3 && text.find(':', 2) != std::string_view::npos;
+}
+
 // Behind a computer name every position addresses the next field.
-int WantedField(const char* text, int position) noexcept {
-  return HasComputerNameBeforeKVIndex(text) ? position + 1 : position;
+int WantedField(std::string_view text, int position) noexcept {
+  return HasComputerName(text) ? position + 1 : position;
 }
 
 }  // namespace
 
-bool HasComputerNameBeforeKVIndex(const char* text) noexcept {
-  const std::string_view view = ViewOf(text);
-  return view.size() >= 3 && view.find(':', 2) != std::string_view::npos;
-}
+bool HasComputerNameBeforeKVIndex(const char* text) noexcept { return HasComputerName(ViewOf(text)); }
 
 int GetKVIndexLevel(const char* text) noexcept {
   const std::string_view view = ViewOf(text);
   const int separators = static_cast<int>(std::count(view.begin(), view.end(), ';'));
-  return 2 + separators - (HasComputerNameBeforeKVIndex(text) ? 1 : 0);
+  return 2 + separators - (HasComputerName(view) ? 1 : 0);
 }
 
 void GetKVIndexAtPos(const char* text, int position, char* out, size_t outSize) noexcept {
   if (out == nullptr || outSize == 0) return;
   const std::string_view view = ViewOf(text);
-  const int wanted = WantedField(text, position);
+  const int wanted = WantedField(view, position);
   int field = 1;
   size_t length = 0;
   for (const char c : view) {
@@ -55,7 +56,7 @@ void SetKVIndexAtPos(char* text, size_t textSize, int position, const char* name
   if (text == nullptr || textSize == 0) return;
   const size_t length = strnlen(text, textSize - 1);
   const std::string_view view(text, length);
-  const int wanted = WantedField(text, position);
+  const int wanted = WantedField(view, position);
   int field = view.find(':') == std::string_view::npos ? 1 : 0;
   size_t fieldStart = std::string_view::npos;
   size_t fieldEnd = 0;

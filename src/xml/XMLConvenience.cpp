@@ -18,12 +18,16 @@ XML& Resolve(XML* document, const char* xmlFile, XML& loaded) {
   return loaded;
 }
 
+// The element at the section path from the root, or null.
+XMLElement* SectionOf(XML& xml, const char* section) {
+  XMLElement* root = xml.GetRootElement();
+  return root != nullptr ? root->GetElementInSection(section) : nullptr;
+}
+
 // The decoded value of the attribute, or false when it is missing.
 bool ReadValue(const char* section, const char* attribute, const char* xmlFile, XML* document, std::string& value) {
   XML loaded;
-  XML& xml = Resolve(document, xmlFile, loaded);
-  XMLElement* root = xml.GetRootElement();
-  XMLElement* element = root != nullptr ? root->GetElementInSection(section) : nullptr;
+  XMLElement* element = SectionOf(Resolve(document, xmlFile, loaded), section);
   XMLVariable* variable = element != nullptr ? element->FindVariableZ(attribute) : nullptr;
   if (variable == nullptr) return false;
   value = variable->Value();
@@ -103,8 +107,7 @@ bool XMLSetFloat(const char* section, const char* attribute, float value, const 
 bool XMLRenameElement(const char* section, const char* newName, const char* xmlFile, XML* document) {
   XML loaded;
   XML& xml = Resolve(document, xmlFile, loaded);
-  XMLElement* root = xml.GetRootElement();
-  XMLElement* element = root != nullptr ? root->GetElementInSection(section) : nullptr;
+  XMLElement* element = SectionOf(xml, section);
   if (element == nullptr) return false;
   element->SetElementName(newName);
   return document != nullptr || xml.Save(xmlFile);
@@ -113,10 +116,8 @@ bool XMLRenameElement(const char* section, const char* newName, const char* xmlF
 std::vector<std::pair<std::string, std::string>> XMLGetAllVariables(const char* section, const char* xmlFile,
                                                                     XML* document) {
   XML loaded;
-  XML& xml = Resolve(document, xmlFile, loaded);
   std::vector<std::pair<std::string, std::string>> variables;
-  XMLElement* root = xml.GetRootElement();
-  XMLElement* element = root != nullptr ? root->GetElementInSection(section) : nullptr;
+  XMLElement* element = SectionOf(Resolve(document, xmlFile, loaded), section);
   if (element == nullptr) return variables;
   for (const XMLVariable* variable : element->GetVariables()) variables.emplace_back(variable->Name(), variable->Value());
   return variables;
@@ -124,10 +125,8 @@ std::vector<std::pair<std::string, std::string>> XMLGetAllVariables(const char* 
 
 std::vector<std::string> XMLGetAllItems(const char* section, const char* xmlFile, XML* document) {
   XML loaded;
-  XML& xml = Resolve(document, xmlFile, loaded);
   std::vector<std::string> names;
-  XMLElement* root = xml.GetRootElement();
-  XMLElement* element = root != nullptr ? root->GetElementInSection(section) : nullptr;
+  XMLElement* element = SectionOf(Resolve(document, xmlFile, loaded), section);
   if (element == nullptr) return names;
   for (const XMLElement* child : element->GetChildren()) names.push_back(child->Name());
   return names;

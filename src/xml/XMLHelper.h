@@ -1,7 +1,8 @@
 // XMLHelper: the parser that turns XML text into an element tree. One pass over the
 // text with an explicit stack of open elements: linear in the text, no recursion, any
-// nesting depth. It never throws except for allocation failure; what it cannot parse
-// is reported through the parse status and the partial tree is kept.
+// nesting depth. It throws only when memory runs out (std::bad_alloc, or
+// std::length_error for a single text of 4 GiB or more); what it cannot parse is
+// reported through the parse status and the partial tree is kept.
 #pragma once
 
 #include <cstddef>

@@ -86,40 +86,42 @@ class XMLOwnedArray {
   }
 
   void swap(XMLOwnedArray& other) noexcept {
-    std::swap(heap_, other.heap_);
+    std::swap(slot_, other.slot_);
     std::swap(size_, other.size_);
     std::swap(storage_, other.storage_);
-    // A single inline item lives in heap_'s place, so swapping heap_ moved it too.
   }
 
  private:
-  T** data() const noexcept { return storage_ <= 1 ? const_cast<T**>(&single_) : heap_; }
+  T** data() const noexcept { return storage_ <= 1 ? const_cast<T**>(&slot_.single) : slot_.heap; }
 
   void Reserve(size_t count) {
     if (count <= storage_) return;
     if (count <= 1) {
+      slot_.single = nullptr;
       storage_ = 1;
       return;
     }
     T** grown = new T*[count];
     std::copy_n(data(), size_, grown);
     ReleaseStorage();
-    heap_ = grown;
+    slot_.heap = grown;
     storage_ = static_cast<uint32_t>(count);
   }
 
   void Grow() { Reserve(storage_ == 0 ? 1 : (storage_ == 1 ? 4 : static_cast<size_t>(storage_) * 2)); }
 
   void ReleaseStorage() noexcept {
-    if (storage_ > 1) delete[] heap_;
-    heap_ = nullptr;
+    if (storage_ > 1) delete[] slot_.heap;
+    slot_.single = nullptr;
     storage_ = 0;
   }
 
-  union {
-    T** heap_ = nullptr;  // storage_ > 1
-    T* single_;           // storage_ <= 1
+  // The one item in place (storage_ <= 1) or the heap storage (storage_ > 1).
+  union Slot {
+    T* single;
+    T** heap;
   };
+  Slot slot_ = {nullptr};
   uint32_t size_ = 0;
   uint32_t storage_ = 0;
 };

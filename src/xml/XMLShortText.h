@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -38,7 +39,9 @@ class XMLShortText {
   size_t size() const noexcept { return size_; }
   bool empty() const noexcept { return size_ == 0; }
 
+  // Throws std::length_error for a text of 4 GiB or more.
   void assign(std::string_view text) {
+    if (text.size() > UINT32_MAX) throw std::length_error("XML text too long");
     // Copy before freeing: `text` may point into this object's own storage.
     if (text.size() > kInlineBytes) {
       char* block = new char[text.size()];
@@ -47,9 +50,9 @@ class XMLShortText {
       std::memcpy(local_, &block, sizeof block);
     } else {
       char copy[kInlineBytes];
-      std::memcpy(copy, text.data(), text.size());
+      if (!text.empty()) std::memcpy(copy, text.data(), text.size());
       Free();
-      std::memcpy(local_, copy, text.size());
+      if (!text.empty()) std::memcpy(local_, copy, text.size());
     }
     size_ = static_cast<uint32_t>(text.size());
   }

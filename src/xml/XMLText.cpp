@@ -225,7 +225,7 @@ bool DecodedEquals(std::string_view stored, std::string_view plain) {
 
 int CopyOut(std::string_view text, char* out) noexcept {
   if (out != nullptr) {
-    std::memcpy(out, text.data(), text.size());
+    if (!text.empty()) std::memcpy(out, text.data(), text.size());
     out[text.size()] = '\0';
   }
   return static_cast<int>(text.size());

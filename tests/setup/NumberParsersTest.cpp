@@ -13,6 +13,17 @@
 #include "setup/NumberParsers.h"
 #include "testkit/TempDir.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define KV_TEST_HAS_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KV_TEST_HAS_ASAN 1
+#endif
+#endif
+#ifdef KV_TEST_HAS_ASAN
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace Korvane::DataReader {
 namespace {
 
@@ -84,7 +95,13 @@ locale_t MakeCommaLocale(const TestKit::TempDir& dir) {
                               "' > /dev/null 2>&1";
   if (std::system(command.c_str()) != 0) return nullptr;
   setenv("LOCPATH", dir.path().c_str(), 1);
+#ifdef KV_TEST_HAS_ASAN
+  __lsan_disable();  // the C library keeps the parsed LOCPATH for good
+#endif
   locale_t locale = newlocale(LC_NUMERIC_MASK, "de_DE.ISO-8859-1", static_cast<locale_t>(nullptr));
+#ifdef KV_TEST_HAS_ASAN
+  __lsan_enable();
+#endif
   unsetenv("LOCPATH");
   if (locale != nullptr && !isComma(locale)) {
     freelocale(locale);

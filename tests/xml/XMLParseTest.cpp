@@ -83,6 +83,18 @@ TEST(XMLParse, ItemsRecordTheirPositionAmongChildren) {
   EXPECT_EQ(a.GetCDatas()[0]->GetEP(), 1);
 }
 
+TEST(XMLParse, EmptyItemsAndShortInstructionsHoldEmptyTexts) {
+  XML xml;
+  xml.LoadText("<?xml?><a><?><?xy?><![CDATA[]]><!----></a>");
+  ASSERT_EQ(xml.ParseStatus(), XML_PARSE_OK);
+  const XMLElement& a = Root(xml);
+  ASSERT_EQ(a.GetCommentsNum(), 3);
+  for (const XMLComment* comment : a.GetComments()) EXPECT_EQ(comment->StoredText(), "");
+  ASSERT_EQ(a.GetCDatasNum(), 1);
+  EXPECT_EQ(a.GetCDatas()[0]->StoredText(), "");
+  EXPECT_TRUE(xml.IntegrityTest());
+}
+
 TEST(XMLParse, MissingDeclarationWarnsAndUsesDefaultHeader) {
   XML xml;
   xml.LoadText("<a><b/></a>");
