@@ -149,9 +149,6 @@ class XMLElement {
   bool ReplaceElement(int index, std::unique_ptr<XMLElement> element);
   // Drops spare array storage in the subtree.
   void CompressMemory();
-  // Encryption hooks: not provided; both report failure and change nothing.
-  bool Encrypt() { return false; }
-  bool Decrypt() { return false; }
 
   // The children whose attributes satisfy `expression` ("attribute operator operand",
   // see XML::TestMatch): stores the first `max` of them in `results` (which may be
