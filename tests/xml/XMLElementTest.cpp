@@ -231,8 +231,6 @@ TEST(XMLElementServices, SortMoveReplaceAndCompress) {
   r.CompressMemory();
   EXPECT_EQ(r.GetChildrenNum(), 3);
   EXPECT_EQ(r[0]->Name(), before->operator[](1)->Name());
-  EXPECT_FALSE(r.Encrypt());
-  EXPECT_FALSE(r.Decrypt());
 }
 
 TEST(XMLElementServices, ElementParamAndTemporalFlag) {
