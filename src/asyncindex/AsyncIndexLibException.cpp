@@ -22,3 +22,5 @@ ChannelNotFoundException::ChannelNotFoundException()
     : AsyncIndexLibException(-9, "Channel not found") {}
 
 StreamException::StreamException() : AsyncIndexLibException(-1, "Stream read failed") {}
+
+CorruptIndexException::CorruptIndexException() : AsyncIndexLibException(-10, "Corrupt index") {}

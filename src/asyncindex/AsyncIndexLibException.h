@@ -52,3 +52,11 @@ class StreamException : public AsyncIndexLibException {
  public:
   StreamException();
 };
+
+// Index content that no writer produces: a node or leaf data outside its stream, an
+// inner node with more items than it can hold, a loop in the tree or in the leaf
+// links. The engine reports it as a corrupt file.
+class CorruptIndexException : public AsyncIndexLibException {
+ public:
+  CorruptIndexException();
+};

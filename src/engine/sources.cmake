@@ -1,1 +1,2 @@
-# The engine subsystem lists its sources here.
+target_sources(kvdatareader_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/AsyncIndStream.cpp)

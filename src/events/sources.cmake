@@ -1,1 +1,6 @@
-# The events subsystem lists its sources here.
+target_sources(kvdatareader_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/CBlockEvents.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CEventEntry.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CKVEventHelper.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CTrigInfoEvent.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/EventRecordReader.cpp)

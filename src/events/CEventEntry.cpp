@@ -1,0 +1,67 @@
+// The common event record and the default display text.
+#include "events/CEventEntry.h"
+
+#include "api/DataReaderLibException.h"
+#include "events/EventRecordReader.h"
+#include "multistream/CStream.h"
+#include "setup/TextUtils.h"
+
+namespace Korvane::DataReader::Events {
+namespace {
+
+// Record versions from which the common part carries each optional field.
+constexpr int32_t kTextSinceVersion = 2;
+constexpr int32_t kLevelOffsetsSinceVersion = 3;
+constexpr int32_t kSecondCodeSinceVersion = 4;
+
+const char* FixedText(int32_t type) {
+  switch (type) {
+    case kStartEvent: return "storing started";
+    case kStopEvent: return "storing stopped";
+    case kTrigEvent: return "data trigger event";
+    case kVStartEvent: return "Video storing STARTED";
+    case kVStopEvent: return "Video storing STOPPED";
+    case kKeyboardEvent: return "Keyboard event";
+    case kVoiceEvent: return "Voice event";
+    default: return "";
+  }
+}
+
+}  // namespace
+
+CEventEntry::~CEventEntry() = default;
+
+// Common record: 0x86 "EventS", int32 record version, int32 block, int32 offset,
+// int32 unused, [text], [int32 count + count int32 level offsets], [int32 second
+// code], 0x87 "EventS".
+void CEventEntry::ReadFromStream(CStream* stream) {
+  stream->GenCheckFore64(kEventRecordTag);
+  recordVersion_ = ReadInt32(*stream);
+  position_.block = ReadInt32(*stream);
+  position_.offset = ReadInt32(*stream);
+  ReadInt32(*stream);
+  if (recordVersion_ >= kTextSinceVersion) text_ = ReadEventText(*stream, oldFormat_);
+  if (recordVersion_ >= kLevelOffsetsSinceVersion) {
+    const int32_t count = ReadInt32(*stream);
+    if (count < 0 || int64_t{count} * 4 > RemainingBytes(*stream)) {
+      throw FileCorruptException("event level offset count");
+    }
+    levelOffsets_.resize(static_cast<size_t>(count));
+    for (int32_t& offset : levelOffsets_) offset = ReadInt32(*stream);
+  }
+  if (recordVersion_ >= kSecondCodeSinceVersion) secondCode_ = ReadInt32(*stream);
+  stream->GenCheckBack64(kEventRecordTag);
+}
+
+void CEventEntry::GetEventtext(char* out, int size) const { CopyStr(out, DefaultDisplayText().c_str(), size); }
+
+std::string CEventEntry::DefaultDisplayText() const {
+  std::string display = FixedText(type_);
+  if (!text_.empty()) {
+    display += "; ";
+    display += text_;
+  }
+  return display;
+}
+
+}  // namespace Korvane::DataReader::Events

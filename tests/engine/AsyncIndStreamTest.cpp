@@ -1,0 +1,98 @@
+// The timestamp index read through container streams: index streams written by the
+// test kit into a multi-stream file, opened as a host's file would be.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "asyncindex/AsyncIndexLibException.h"
+#include "asyncindex/AsyncManager.h"
+#include "engine/AsyncIndStream.h"
+#include "multistream/CMultiStream.h"
+#include "testkit/AsyncIndexWriter.h"
+#include "testkit/MultiStreamWriter.h"
+#include "testkit/TempDir.h"
+
+namespace Korvane::DataReader {
+namespace {
+
+using Manager = AsyncManager<8, double, TsComparer<double>>;
+
+class AsyncIndStreamTest : public ::testing::Test {
+ protected:
+  // Writes one channel of `count` samples at 0.0, 0.5, 1.0, ... into the three index
+  // streams of a container file and opens it.
+  void OpenIndexFile(size_t count, size_t cutNodeStreamBy = 0) {
+    TestKit::AsyncIndexWriter writer(/*finalized=*/true);
+    TestKit::AsyncIndexChannelSpec spec;
+    spec.channelIndex = 0;
+    spec.valueSize = 4;
+    for (size_t i = 0; i < count; ++i) spec.timestamps.push_back(0.5 * static_cast<double>(i));
+    spec.leafCapacity = 16;
+    writer.AddChannel(spec);
+    writer.EndRecords();
+    TestKit::AsyncIndexStreams streams = writer.Streams();
+    streams.nodeStream.resize(streams.nodeStream.size() - cutNodeStreamBy);
+    const std::string path = directory_.File("index.kvd");
+    TestKit::WriteMultiStreamFile(path, {},
+                                  {{.code = "DBASDATX", .data = streams.valueStream, .payloadSize = 4096},
+                                   {.code = "NDASDATX", .data = streams.nodeStream, .payloadSize = 4096},
+                                   {.code = "RNASDATX", .data = streams.rootNodeStream, .payloadSize = 4096}});
+    container_.OpenFile(path.c_str());
+  }
+
+  kit::local_shared_ptr<Stream> Adapter(const char* code) {
+    MultiStream::CBaseStream* stream = container_.StreamByCode(code);
+    EXPECT_NE(stream, nullptr) << code;
+    return kit::local_shared_ptr<Stream>(kit::make_local_shared<AsyncIndStream>(stream));
+  }
+
+  void Configure(Manager& manager) {
+    manager.setValueAndTimestampStream(Adapter("DBASDATX"));
+    manager.setNodeStream(Adapter("NDASDATX"));
+    manager.setRootNodeStream(Adapter("RNASDATX"));
+    manager.addChannel(0, 4);
+  }
+
+  TestKit::TempDir directory_;
+  MultiStream::CMultiStream container_;
+};
+
+TEST_F(AsyncIndStreamTest, IndexCountsSamplesThroughContainerStreams) {
+  OpenIndexFile(1000);
+  Manager manager;
+  Configure(manager);
+  manager.initializeLoading();
+  EXPECT_EQ(manager.getSampleCount(0, 0.0, 500.0, false), 1000u);
+  EXPECT_EQ(manager.getSampleCount(0, 10.0, 20.0, false), 20u);  // 10.0 up to 19.5
+}
+
+TEST_F(AsyncIndStreamTest, ReadsPastTheEndThrowStreamExceptionWithoutMoving) {
+  OpenIndexFile(10);
+  kit::local_shared_ptr<Stream> stream = Adapter("NDASDATX");
+  const uint64_t size = stream->getSize();
+  ASSERT_GT(size, 8u);
+  std::vector<uint8_t> buffer(size + 1);
+  EXPECT_THROW(stream->read(buffer.data(), size + 1), StreamException);
+  EXPECT_EQ(stream->getCurrentPos(), 0u);
+  EXPECT_EQ(stream->read(buffer.data(), size), size);
+  EXPECT_TRUE(stream->isEof());
+  stream->rewind();
+  EXPECT_EQ(stream->seek(SeekOrigin::Current, 5), 5u);
+  EXPECT_EQ(stream->write(buffer.data(), 4), 0u);
+}
+
+TEST_F(AsyncIndStreamTest, TruncatedNodeStreamIsReportedNotReadPast) {
+  OpenIndexFile(1000, /*cutNodeStreamBy=*/100);
+  Manager manager;
+  Configure(manager);
+  EXPECT_THROW(
+      {
+        manager.initializeLoading();
+        manager.getSampleCount(0, 0.0, 500.0, false);
+      },
+      AsyncIndexLibException);
+}
+
+}  // namespace
+}  // namespace Korvane::DataReader
