@@ -19,9 +19,7 @@ namespace Korvane::DataReader {
 
 namespace {
 
-// Element paths of the setup document.
-constexpr const char* kSystem = "System";
-constexpr const char* kKorvaneSetup = "KorvaneSetup";
+// Element paths of the setup document below "KorvaneSetup".
 constexpr const char* kDevices = "Devices";
 constexpr const char* kStoring = "Storing";
 constexpr const char* kTrigger = "Trigger";
@@ -132,10 +130,14 @@ void CKVXMLHelper::FillMeasInfoProperties(XML* document) {
   MeasIndex = ReadInteger(document->GetRootElement(), "MeasIndex", -1);
 }
 
+XMLElement* CKVXMLHelper::FindSystemSection(const XML* document, const char* section) {
+  XMLElement* root = document != nullptr ? document->GetRootElement() : nullptr;
+  XMLElement* system = root != nullptr ? root->GetElementInSection("System") : nullptr;
+  return system != nullptr ? system->GetElementInSection(section) : nullptr;
+}
+
 void CKVXMLHelper::FillProperties(XML* document) {
-  XMLElement* root = document->GetRootElement();
-  XMLElement* system = root != nullptr ? root->GetElementInSection(kSystem) : nullptr;
-  XMLElement* setup = system != nullptr ? system->GetElementInSection(kKorvaneSetup) : nullptr;
+  XMLElement* setup = FindSystemSection(document, kKorvaneSetup);
   XMLElement* devices = setup != nullptr ? setup->GetElementInSection(kDevices) : nullptr;
   if (devices == nullptr) throw FileCorruptException("setup without System/KorvaneSetup/Devices");
 

@@ -208,9 +208,15 @@ class CKVXMLHelper {
   CKVChannel* FindUnfilledChannel(const char* indexText) { return channelIndex_.FindUnfilled(indexText); }
   ParentValues ReadParentValues(const XMLElement* parent);
   void FillMeasInfoProperties(XML* document);
+  // root / "System" / `section` of the document, or null when a step is missing.
+  static XMLElement* FindSystemSection(const XML* document, const char* section);
   void ReadDeviceNames(XMLElement* names);
   void ValidateChannels() const;
   void ClearChannels();
+
+  // Sections of the setup document under root / "System".
+  static constexpr const char* kKorvaneSetup = "KorvaneSetup";
+  static constexpr const char* kProjectSetup = "ProjectSetup";
 
   std::unique_ptr<XML> document_;
   int MathModuleOffline = 0;

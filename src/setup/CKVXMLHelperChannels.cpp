@@ -21,9 +21,6 @@ namespace Korvane::DataReader {
 
 namespace {
 
-constexpr const char* kSystem = "System";
-constexpr const char* kKorvaneSetup = "KorvaneSetup";
-constexpr const char* kProjectSetup = "ProjectSetup";
 constexpr const char* kStoredChannels = "StoredChannels";
 constexpr const char* kVariables = "Variables";
 
@@ -84,10 +81,8 @@ void ReadCustomProps(XMLElement* customProps, CKVChannel* channel) {
 }  // namespace
 
 void CKVXMLHelper::FillChannelList() {
-  XMLElement* root = document_ ? document_->GetRootElement() : nullptr;
-  XMLElement* system = root != nullptr ? root->GetElementInSection(kSystem) : nullptr;
-  XMLElement* setup = system != nullptr ? system->GetElementInSection(kKorvaneSetup) : nullptr;
-  XMLElement* project = system != nullptr ? system->GetElementInSection(kProjectSetup) : nullptr;
+  XMLElement* setup = FindSystemSection(document_.get(), kKorvaneSetup);
+  XMLElement* project = FindSystemSection(document_.get(), kProjectSetup);
   XMLElement* stored = setup != nullptr ? setup->GetElementInSection(kStoredChannels) : nullptr;
   if (stored == nullptr) throw FileCorruptException("setup without System/KorvaneSetup/StoredChannels");
 
