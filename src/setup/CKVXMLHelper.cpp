@@ -26,9 +26,12 @@ constexpr const char* kTrigger = "Trigger";
 constexpr const char* kSystemMonitor = "SystemMonitor";
 constexpr const char* kDeviceNamesForAnalyze = "DeviceNamesForAnalyze";
 
-// Setup texts are read in pieces of this size, so a stream that claims more
-// than it holds costs no more memory than it delivers.
+// Setup texts are read in pieces of this size. Storage for the size the stream
+// claims is set aside up to kTrustedReserveBytes; beyond that it grows with what
+// the stream actually delivers, so a stream that claims more than it holds
+// costs no more memory than it delivers.
 constexpr int32_t kReadChunkBytes = 1 << 20;
+constexpr int64_t kTrustedReserveBytes = int64_t{64} << 20;
 
 // The whole stream from position 0.
 std::string ReadWholeStream(MultiStream::CStream* stream) {
@@ -36,6 +39,7 @@ std::string ReadWholeStream(MultiStream::CStream* stream) {
   if (size < 0) throw FileCorruptException("setup stream size");
   stream->Seek(0, MultiStream::kSeekBegin);
   std::string text;
+  text.reserve(static_cast<size_t>(std::min(size, kTrustedReserveBytes)));
   int64_t remaining = size;
   while (remaining > 0) {
     const int32_t chunk = static_cast<int32_t>(std::min<int64_t>(remaining, kReadChunkBytes));
