@@ -99,6 +99,14 @@ TEST(RegionRepair, OnlyRegionWithoutDataIsReplacedByTheCoveredBlocks) {
   EXPECT_EQ(opened.EventList(), (std::vector<View>{{1, 0, 0, "B"}, {2, 80, 0, "E"}}));
 }
 
+TEST(RegionRepair, EmptyDataStreamLeavesNoRegionWithData) {
+  EventStreamWriter events(2, false);
+  events.AddStart(0, 0, {0}).AddStop(50, 0);
+  OpenedRecording opened(FullRecording(events, 0));
+  EXPECT_EQ(opened.EventList(), (std::vector<View>{{1, 0, 0, "B"}, {2, 0, 0, "E"}}));
+  EXPECT_EQ(opened.engine().GetSamplesCount(&opened.Channel("AI;0")), 0);
+}
+
 TEST(RegionRepair, EventsAfterTheLastStopDoNotFailTheOpen) {
   EventStreamWriter events(2, false);
   events.AddStart(0, 0, {0}).AddStop(50, 0);
