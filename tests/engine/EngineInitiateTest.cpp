@@ -44,6 +44,15 @@ TestKit::Recording WithRegions(const TestKit::SetupBuilder& setup, const std::ve
   return recording;
 }
 
+// The base setup over the regions, with `blocks` data blocks and level-0 records.
+TestKit::Recording StoredRecording(const std::vector<TestKit::RecordedRegion>& regions, int blocks) {
+  TestKit::SetupBuilder setup;
+  BaseSetup(setup);
+  TestKit::Recording recording = WithRegions(setup, regions);
+  recording.Add("DBDATA", DataBlocks(blocks)).Add("IBDATA0", Records(blocks));
+  return recording;
+}
+
 TEST(EngineLevels, CountEndsAtTheHighestNonEmptyLevelStream) {
   TestKit::SetupBuilder setup;
   BaseSetup(setup);
@@ -154,10 +163,7 @@ TEST(EngineStoringKind, MixedZipPackagedRecording) {
 }
 
 TEST(EngineTimes, DurationAndStartTimesOfAFullRecording) {
-  TestKit::SetupBuilder setup;
-  BaseSetup(setup);
-  TestKit::Recording recording = WithRegions(setup, {{10, 50, 30, 0}, {40, 0, 60, 25}});
-  recording.Add("DBDATA", DataBlocks(41)).Add("IBDATA0", Records(41));
+  TestKit::Recording recording = StoredRecording({{10, 50, 30, 0}, {40, 0, 60, 25}}, 41);
   OpenedRecording opened(recording);
   CDataLoadEngine& engine = opened.engine();
   EXPECT_EQ(engine.GetStoringKind(), Full);
@@ -172,10 +178,7 @@ TEST(EngineTimes, DurationAndStartTimesOfAFullRecording) {
 }
 
 TEST(EngineTimes, FirstStartAtZeroGivesNoOffset) {
-  TestKit::SetupBuilder setup;
-  BaseSetup(setup);
-  TestKit::Recording recording = WithRegions(setup, {{0, 0, 10, 0}});
-  recording.Add("DBDATA", DataBlocks(10)).Add("IBDATA0", Records(10));
+  TestKit::Recording recording = StoredRecording({{0, 0, 10, 0}}, 10);
   OpenedRecording opened(recording);
   EXPECT_EQ(opened.engine().GetOffsetStartStoreTimeUTC(), 0.0);
   EXPECT_EQ(opened.engine().GetStartStoreTimeUTC(), 45000.5);
@@ -300,10 +303,7 @@ TEST(EngineIndexes, SharedIndexServesOnlineChannels) {
 }
 
 TEST(EngineIndexes, ClearReleasesEverythingAndInitiateRebuilds) {
-  TestKit::SetupBuilder setup;
-  BaseSetup(setup);
-  TestKit::Recording recording = WithRegions(setup, {{0, 0, 10, 0}, {20, 0, 30, 0}});
-  recording.Add("DBDATA", DataBlocks(20)).Add("IBDATA0", Records(20));
+  TestKit::Recording recording = StoredRecording({{0, 0, 10, 0}, {20, 0, 30, 0}}, 20);
   OpenedRecording opened(recording);
   opened.engine().Clear();
   EXPECT_EQ(opened.engine().GetRegionCount(), 0);
