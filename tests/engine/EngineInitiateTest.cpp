@@ -302,6 +302,26 @@ TEST(EngineIndexes, SharedIndexServesOnlineChannels) {
   EXPECT_EQ(manager->getSampleCount(4, 0.0, 1.0, false), 25u);
 }
 
+TEST(EngineIndexes, DamagedRootNodeStreamIsACorruptFile) {
+  TestKit::AsyncIndexWriter writer(true);
+  AddIndexChannel(writer, 4, 25, false);
+  TestKit::SetupBuilder setup;
+  BaseSetup(setup);
+  setup.AddChannel("AI;1", "events", 7).Set("Async", true).Append(OnlineInfoRecord(800, std::vector<int>(6, 0), 4));
+  TestKit::Recording recording = WithRegions(setup, {{0, 0, 10, 0}});
+  recording.Add("DBDATA", DataBlocks(10)).Add("IBDATA0", Records(10));
+  TestKit::AsyncIndexStreams streams = writer.Streams();
+  // The channel's record ends inside its root position.
+  streams.rootNodeStream.resize(streams.rootNodeStream.size() - 3);
+  recording.AddIndex(streams);
+  try {
+    OpenedRecording opened(recording);
+    FAIL() << "the file opened";
+  } catch (const FileCorruptException& error) {
+    EXPECT_EQ(error.status(), FileCorrupt);
+  }
+}
+
 TEST(EngineIndexes, ClearReleasesEverythingAndInitiateRebuilds) {
   TestKit::Recording recording = StoredRecording({{0, 0, 10, 0}, {20, 0, 30, 0}}, 20);
   OpenedRecording opened(recording);
