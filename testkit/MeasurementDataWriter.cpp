@@ -153,6 +153,18 @@ ReducedLevelStream BuildReducedLevel(const DataLayout& layout, int level, int32_
   return result;
 }
 
+std::vector<uint8_t> BuildOwnReducedStream(const DataLayout& layout, int level, const ReducedChannelValues& channel,
+                                           size_t leadingBytes, size_t tailBytes) {
+  ReducedChannelValues alone = channel;
+  alone.itemOffsets.fill(0);
+  const int32_t itemBytes = kItemValues * (channel.doublePrecision ? 8 : 4);
+  const ReducedLevelStream items =
+      BuildReducedLevel(layout, level, itemBytes + static_cast<int32_t>(tailBytes), {alone});
+  std::vector<uint8_t> stream(leadingBytes, 0xEE);
+  stream.insert(stream.end(), items.bytes.begin(), items.bytes.end());
+  return stream;
+}
+
 std::vector<std::vector<int32_t>> RegionLevelOffsets(const std::vector<ReducedLevelStream>& levels,
                                                       size_t regionCount) {
   std::vector<std::vector<int32_t>> offsets(regionCount);

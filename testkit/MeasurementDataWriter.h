@@ -86,6 +86,12 @@ struct ReducedLevelStream {
 ReducedLevelStream BuildReducedLevel(const DataLayout& layout, int level, int32_t recordBytes,
                                      const std::vector<ReducedChannelValues>& channels);
 
+// The reduced stream of a channel stored on its own: `leadingBytes` of filler (its
+// PosInIBStream), then its items back to back, each followed by `tailBytes` zeros
+// (the per-record tail of asynchronous channels).
+std::vector<uint8_t> BuildOwnReducedStream(const DataLayout& layout, int level, const ReducedChannelValues& channel,
+                                           size_t leadingBytes = 0, size_t tailBytes = 0);
+
 // Per region, the stored-record offsets a start event carries for the levels given.
 std::vector<std::vector<int32_t>> RegionLevelOffsets(const std::vector<ReducedLevelStream>& levels,
                                                       size_t regionCount);

@@ -73,6 +73,14 @@ TEST(MeasurementDataWriter, ReducedItemsCoverEachRegionsIntervals) {
   const ReducedLevelStream level1 = BuildReducedLevel(layout, 1, 40, {channel});
   EXPECT_EQ(level1.regionFirstRecord, (std::vector<int32_t>{0, 1}));
   EXPECT_EQ(level1.bytes.size(), 3u * 40);
+  // Stored on its own: float items of 16 bytes plus a 1-byte tail, behind 5 bytes.
+  channel.doublePrecision = false;
+  const std::vector<uint8_t> own = BuildOwnReducedStream(layout, 0, channel, 5, 1);
+  ASSERT_EQ(own.size(), 5u + 4 * 17);
+  float maximum = 0;
+  std::memcpy(&maximum, own.data() + 5 + 17 + 4, sizeof maximum);
+  EXPECT_EQ(maximum, 4.0f);
+  EXPECT_EQ(own[5 + 16], 0);
   EXPECT_EQ(RegionLevelOffsets({level0, level1}, 2), (std::vector<std::vector<int32_t>>{{0, 0}, {2, 1}}));
 }
 
