@@ -1,0 +1,86 @@
+// ChannelIndexTable: an open-addressing table of index texts whose entries chain
+// the channels of equal index in list order.
+#include "setup/ChannelIndexTable.h"
+
+#include <cstring>
+#include <functional>
+#include <string_view>
+
+#include "setup/KVIndex.h"
+
+namespace Korvane::DataReader {
+
+namespace {
+
+uint64_t HashText(std::string_view text) noexcept { return std::hash<std::string_view>{}(text); }
+
+}  // namespace
+
+void ChannelIndexTable::Build(const std::vector<std::unique_ptr<CKVChannel>>& channels) {
+  Clear();
+  channels_.reserve(channels.size());
+  for (const auto& channel : channels) channels_.push_back(channel.get());
+  next_.assign(channels_.size(), -1);
+  // At most half the slots are used, so probes stay short.
+  size_t slots = 16;
+  while (slots < 2 * channels_.size()) slots *= 2;
+  slots_.assign(slots, Slot{0, -1, -1, -1});
+  mask_ = slots - 1;
+  for (size_t position = 0; position < channels_.size(); ++position) {
+    const std::string_view key = channels_[position]->KVIndex;
+    const uint64_t hash = HashText(key);
+    for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
+      Slot& slot = slots_[i];
+      const auto here = static_cast<int32_t>(position);
+      if (slot.first < 0) {
+        slot = {hash, here, here, here};
+        break;
+      }
+      if (slot.hash == hash && key == channels_[static_cast<size_t>(slot.first)]->KVIndex) {
+        next_[static_cast<size_t>(slot.last)] = here;
+        slot.last = here;
+        break;
+      }
+    }
+  }
+}
+
+void ChannelIndexTable::Clear() {
+  channels_.clear();
+  next_.clear();
+  slots_.clear();
+  mask_ = 0;
+}
+
+ChannelIndexTable::Slot* ChannelIndexTable::FindSlot(const char* indexText) const {
+  if (slots_.empty()) return nullptr;
+  // Converted and cut to the index field, exactly as the stored side was.
+  char key[CKVChannel::kKVIndexBytes];
+  ConvertToKVIndex(indexText, key, sizeof key);
+  const std::string_view text(key, std::strlen(key));
+  const uint64_t hash = HashText(text);
+  for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
+    Slot& slot = slots_[i];
+    if (slot.first < 0) return nullptr;
+    if (slot.hash == hash && text == channels_[static_cast<size_t>(slot.first)]->KVIndex) return &slot;
+  }
+}
+
+CKVChannel* ChannelIndexTable::Find(const char* indexText, int n) const {
+  const Slot* slot = FindSlot(indexText);
+  if (slot == nullptr || n < 0) return nullptr;
+  int32_t position = slot->first;
+  for (; position >= 0 && n > 0; --n) position = next_[static_cast<size_t>(position)];
+  return position >= 0 ? channels_[static_cast<size_t>(position)] : nullptr;
+}
+
+CKVChannel* ChannelIndexTable::FindUnfilled(const char* indexText) {
+  Slot* slot = FindSlot(indexText);
+  if (slot == nullptr) return nullptr;
+  while (slot->unfilled >= 0 && channels_[static_cast<size_t>(slot->unfilled)]->Filled) {
+    slot->unfilled = next_[static_cast<size_t>(slot->unfilled)];
+  }
+  return slot->unfilled >= 0 ? channels_[static_cast<size_t>(slot->unfilled)] : nullptr;
+}
+
+}  // namespace Korvane::DataReader
