@@ -1,0 +1,174 @@
+// CDataLoadEngine: the part of a reader that turns an open file's stored streams
+// into samples. Initiate opens the data streams, decides the storing kind, repairs
+// and copies the recorded regions and attaches the asynchronous timestamp indexes;
+// the queries then map regions and blocks onto stream positions. The engine owns
+// its region copy, its per-channel query state, its index managers and the stream
+// adapters they read through; the streams belong to the container, the setup
+// interpreter and event list owner to the reader.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "asyncindex/AsyncManager.h"
+#include "events/KVStartStopEvent.h"
+#include "events/RecordPosition.h"
+#include "setup/CKVOnlineInfo.h"
+
+namespace Korvane::DataReader {
+
+class CKVXMLHelper;
+class CKVChannel;
+class AsyncIndStream;
+
+namespace Events {
+class CKVEventHelper;
+}
+namespace MultiStream {
+class CStreamContainer;
+class CBaseStream;
+}  // namespace MultiStream
+
+using AsyncIndexManager = AsyncManager<8, double, TsComparer<double>>;
+
+// How much of the recording the file holds, from the container's description.
+enum StoringKind : int {
+  Full = 0,     // every sample stored
+  Reduced = 1,  // only reduced data stored
+  Mixed = 2,
+};
+
+// Where the last asynchronous query of one channel stopped, so that the next
+// window can resume from there instead of searching again.
+struct TAsyncSamplesQuery {
+  AsyncIndexManager::IterPtr iterator;
+  int64_t nextSample = -1;
+  int firstRegion = -1;
+  int lastRegion = -1;
+};
+
+class CDataLoadEngine {
+ public:
+  // Slots of the optional shared streams.
+  enum StreamSlot : int {
+    kLegacyAsyncSlot = 0,   // "DBASDAT0".."DBASDAT2"
+    kLevelSlot = 3,         // "IBDATA0".."IBDATA5"
+    kSingleValueInfoSlot = 9,
+    kSingleValueDataSlot = 10,
+    kIndexValueSlot = 11,   // "DBASDATX"
+    kIndexNodeSlot = 12,    // "NDASDATX"
+    kIndexRootSlot = 13,    // "RNASDATX"
+    kStreamSlotCount = 14,
+  };
+  static constexpr int kLegacyAsyncStreamCount = 3;
+
+  // An empty engine: storing kind Full, no streams, no regions. Both pointers are
+  // the reader's and must outlive the engine.
+  CDataLoadEngine(CKVXMLHelper* setup, Events::CKVEventHelper* events);
+  ~CDataLoadEngine();
+
+  CDataLoadEngine(const CDataLoadEngine&) = delete;
+  CDataLoadEngine& operator=(const CDataLoadEngine&) = delete;
+
+  // The open file the next Initiate reads; not owned.
+  void SetContainer(MultiStream::CStreamContainer* container) noexcept { container_ = container; }
+
+  // Opens the data streams, decides the storing kind, repairs and copies the
+  // regions, sizes the query list and attaches the index managers. Throws
+  // FileCorruptException for a file it cannot use; index configuration errors
+  // pass through as the index's own exceptions.
+  void Initiate();
+  // Drops everything Initiate built; the engine is empty again.
+  void Clear();
+
+  // --- Time -----------------------------------------------------------------
+
+  // Seconds from the measurement start to a stored event position.
+  double GetTimeVal(const Events::RecordPosition& position) const;
+  // Stored duration in seconds (-1 when a mixed recording has no level to measure).
+  double GetDuration();
+  // Start of the measurement, in days.
+  double GetStartMeasureTimeUTC() const;
+  // Days from the measurement start to the first stored sample (0 for mixed files).
+  double GetOffsetStartStoreTimeUTC() const;
+  // Start of the stored data, in days.
+  double GetStartStoreTimeUTC() const;
+
+  // --- File-wide state ------------------------------------------------------
+
+  int GetIBLevelCount() const noexcept { return ibLevelCount_; }
+  int GetStoringKind() const noexcept { return storingKind_; }
+  int GetRegionCount() const noexcept { return static_cast<int>(regions_.size()); }
+  const std::vector<Events::KVStartStopEvent>& GetRegions() const noexcept { return regions_; }
+  // The per-channel query state, one per channel of the full list.
+  std::vector<TAsyncSamplesQuery>& GetQueries() noexcept { return queries_; }
+  // The shared stream of a slot, or null when the file has none.
+  MultiStream::CBaseStream* GetStream(StreamSlot slot, int level = 0) const noexcept;
+  MultiStream::CBaseStream* GetDataStream() const noexcept { return dbData_; }
+
+  // Whole records in the reduced-level stream of `level` (0 when there is none).
+  int64_t GetAllBlocksInStream(int level) const;
+
+  // --- Regions and reduced blocks -------------------------------------------
+
+  // Seconds of a region's start or stop; the region must exist (InvalidIndexException).
+  double getEventStartTime(int region) const;
+  double getEventStopTime(int region) const;
+  // Seconds of reduced block `block` of the channel's first stored level in `region`.
+  double getBlockTS(const CKVChannel* channel, int region, int block) const;
+  // The reduced blocks of the channel's first stored level that `region` covers.
+  void getChBlockNoForStartStopEvent(int region, const CKVChannel* channel, int& first, int& last) const;
+  // The last reduced block of the channel's last region (0 without regions).
+  int getChMaxBlockNo(const CKVChannel* channel) const;
+  // The index manager of an asynchronous channel; FileCorruptException when it has none.
+  AsyncIndexManager* getChannelAsyncManager(const CKVChannel* channel) const;
+
+  // --- Counts ---------------------------------------------------------------
+
+  // Stored samples of the channel over regions first to last (inclusive).
+  int64_t GetSamplesCount(const CKVChannel* channel, int firstRegion, int lastRegion) const;
+  int64_t GetSamplesCount(const CKVChannel* channel) const;
+  // Samples of a synchronous channel: per region, the multiples of its divider
+  // between start (inclusive) and stop (exclusive).
+  int64_t GetSyncSamplesCount(const CKVChannel* channel, int firstRegion, int lastRegion) const;
+  // 1 when the single value is stored, else 0.
+  int64_t GetSingleValueCount(const CKVChannel* channel) const;
+
+ private:
+  using StreamPtr = AsyncIndexManager::StreamPtr;
+
+  // One kept adapter per stream handed to a manager, as a shared-stream pointer.
+  StreamPtr KeepAdapter(std::vector<StreamPtr>& list, MultiStream::CBaseStream* stream);
+  void OpenDataStreams();
+  void CountIBLevels();
+  void DecideStoringKind();
+  void RepairRegions();
+  void CopyRegions();
+  void AttachSharedIndex();
+  void AttachOfflineIndexes();
+  const Events::KVStartStopEvent& Region(int region) const;
+  // Bytes of one stored record of level `level` (0 when unknown or out of range).
+  int64_t LevelRecordBytes(int level) const noexcept;
+  int ChannelLevel(const CKVChannel* channel) const;
+
+  StoringKind storingKind_ = Full;
+  MultiStream::CBaseStream* dbData_ = nullptr;
+  std::array<MultiStream::CBaseStream*, kStreamSlotCount> streams_{};
+  std::unique_ptr<AsyncIndexManager> sharedManager_;
+  std::vector<StreamPtr> valueAdapters_;
+  std::vector<StreamPtr> nodeAdapters_;
+  std::vector<StreamPtr> rootAdapters_;
+  std::map<std::string, std::unique_ptr<AsyncIndexManager>> nodeStreamManagers_;
+  int ibLevelCount_ = 0;
+  std::vector<TAsyncSamplesQuery> queries_;
+  std::vector<Events::KVStartStopEvent> regions_;
+  MultiStream::CStreamContainer* container_ = nullptr;
+  CKVXMLHelper* setup_;
+  Events::CKVEventHelper* events_;
+};
+
+}  // namespace Korvane::DataReader
