@@ -201,8 +201,8 @@ TEST_F(ChannelQuery, TextPropertiesFollowTheLengthProtocol) {
 
 TEST_F(ChannelQuery, CustomPropertiesAre220ByteEntries) {
   recording_.setup.AddChannel("AI;0", "Voltage", 2)
-      .Append(TestKit::CustomPropsElement({{"Gain", {{"Type", "1"}, {"Value", "42"}}},
-                                           {"Label", {{"Type", "3"}, {"Value", "left"}}}}));
+      .Append(TestKit::CustomPropsElement({{"Gain", {{"Int", "42"}}},
+                                           {"Label", {{"String", "left"}}}}));
   Open();
   const int32_t count = IntProp(0, ChCustomPropsCount);
   ASSERT_EQ(count, 2);
