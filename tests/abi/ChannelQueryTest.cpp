@@ -28,7 +28,8 @@ class ChannelQuery : public ::testing::Test {
 
   // A recording of six channels: full-sequence indexes 0 to 5.
   void OpenMixed() {
-    recording_.setup.AddChannel("AI;0", "Voltage", 2).Set("Unit", "V").Set("Scale", 2.0).Set("Offset", 0.5);
+    // A math channel scales linearly with its own Scale and Offset.
+    recording_.setup.AddChannel("Math;0", "Voltage", 2).Set("Unit", "V").Set("Scale", 2.0).Set("Offset", 0.5);
     recording_.setup.AddChannel("AI;1", "Spectrum", 10);
     recording_.setup.AddChannel("AI;2", "Pictures", 12);
     recording_.setup.AddChannel("AI;3", "Notes", 11);
@@ -190,7 +191,7 @@ TEST_F(ChannelQuery, TextPropertiesFollowTheLengthProtocol) {
   std::vector<char> index(static_cast<size_t>(IntProp(0, ChIndexStringLength)));
   int32_t size = static_cast<int32_t>(index.size());
   ASSERT_EQ(KVIGetChannelProps(reader_, 0, ChIndexString, index.data(), &size), Ok);
-  EXPECT_STREQ(index.data(), "AI;0");
+  EXPECT_STREQ(index.data(), "Math;0");
   std::vector<char> setupXml(static_cast<size_t>(IntProp(0, ChSetupXmlLength)));
   size = static_cast<int32_t>(setupXml.size());
   ASSERT_EQ(KVIGetChannelProps(reader_, 0, ChSetupXml, setupXml.data(), &size), Ok);
