@@ -25,34 +25,36 @@ const char* ChannelTypeName(int32_t type) {
 }
 
 // Appends the records of one list; false (status kept) when a call failed.
-bool AppendList(KVReaderHandle reader, KVStatus (*count)(KVReaderHandle, int32_t*),
-                KVStatus (*fill)(KVReaderHandle, KVChannel*), const char* list, std::vector<ListedChannel>& out) {
-  int32_t n = 0;
-  if (count(reader, &n) != Ok) return false;
+bool AppendList(int32_t (*count)(void), KVStatus (*fill)(KVChannel*), const char* list,
+                std::vector<ListedChannel>& out) {
+  const int32_t n = count();
+  if (n < 0) return false;
   std::vector<KVChannel> records(static_cast<size_t>(n) + 1);
-  if (fill(reader, records.data()) != Ok) return false;
+  if (fill(records.data()) != Ok) return false;
   for (int32_t i = 0; i < n; ++i) out.push_back({records[static_cast<size_t>(i)], list});
   return true;
 }
 
-int32_t IntProperty(KVReaderHandle reader, int32_t index, int32_t selector) {
+int32_t IntProperty(int32_t index, int32_t selector) {
   int32_t value = 0;
   int32_t size = sizeof value;
-  return KVIGetChannelProps(reader, index, selector, &value, &size) == Ok ? value : -1;
+  return KVGetChannelProps(index, selector, &value, &size) == Ok ? value : -1;
 }
 
 }  // namespace
 
-int Info(KVReaderHandle reader) {
+int Info() {
   KVMeasurementInfo info{};
-  int32_t multiFileIndex = -1, storingType = 0;
-  int32_t channels = 0, complexChannels = 0, binaryChannels = 0;
-  if (KVIGetMeasurementInfo(reader, &info) != Ok) return ReportFailure("KVIGetMeasurementInfo");
-  if (KVIGetMultiFileIndex(reader, &multiFileIndex) != Ok) return ReportFailure("KVIGetMultiFileIndex");
-  if (KVIGetStoringType(reader, &storingType) != Ok) return ReportFailure("KVIGetStoringType");
-  if (KVIGetChannelListCount(reader, &channels) != Ok) return ReportFailure("KVIGetChannelListCount");
-  if (KVIGetComplexChannelListCount(reader, &complexChannels) != Ok) return ReportFailure("KVIGetComplexChannelListCount");
-  if (KVIGetBinChannelListCount(reader, &binaryChannels) != Ok) return ReportFailure("KVIGetBinChannelListCount");
+  if (KVGetMeasurementInfo(&info) != Ok) return ReportFailure("KVGetMeasurementInfo");
+  const int32_t multiFileIndex = KVGetMultiFileIndex();
+  const int32_t storingType = KVGetStoringType();
+  const int32_t channels = KVGetChannelListCount();
+  const int32_t complexChannels = KVGetComplexChannelListCount();
+  const int32_t binaryChannels = KVGetBinChannelListCount();
+  const int32_t textChannels = KVGetTextChannelListCount();
+  if (channels < 0 || complexChannels < 0 || binaryChannels < 0 || textChannels < 0) {
+    return ReportFailure("counting channels");
+  }
   std::printf("sample rate         %.6g Hz\n", info.sample_rate);
   std::printf("measurement start   %s (day %.8f)\n", DaysToIso8601(info.start_measure_time).c_str(),
               info.start_measure_time);
@@ -64,20 +66,22 @@ int Info(KVReaderHandle reader) {
   std::printf("channels            %d\n", channels);
   std::printf("complex channels    %d\n", complexChannels);
   std::printf("binary channels     %d\n", binaryChannels);
+  std::printf("text channels       %d\n", textChannels);
   return 0;
 }
 
-int Channels(KVReaderHandle reader, bool json) {
+int Channels(bool json) {
   std::vector<ListedChannel> channels;
-  if (!AppendList(reader, KVIGetChannelListCount, KVIGetChannelList, "numeric", channels) ||
-      !AppendList(reader, KVIGetComplexChannelListCount, KVIGetComplexChannelList, "complex", channels) ||
-      !AppendList(reader, KVIGetBinChannelListCount, KVIGetBinChannelList, "binary", channels)) {
+  if (!AppendList(KVGetChannelListCount, KVGetChannelList, "numeric", channels) ||
+      !AppendList(KVGetComplexChannelListCount, KVGetComplexChannelList, "complex", channels) ||
+      !AppendList(KVGetBinChannelListCount, KVGetBinChannelList, "binary", channels) ||
+      !AppendList(KVGetTextChannelListCount, KVGetTextChannelList, "text", channels)) {
     return ReportFailure("listing channels");
   }
   std::sort(channels.begin(), channels.end(),
             [](const ListedChannel& a, const ListedChannel& b) { return a.record.index < b.record.index; });
   KVMeasurementInfo info{};
-  if (KVIGetMeasurementInfo(reader, &info) != Ok) return ReportFailure("KVIGetMeasurementInfo");
+  if (KVGetMeasurementInfo(&info) != Ok) return ReportFailure("KVGetMeasurementInfo");
 
   if (!json) {
     std::printf("%5s  %-24s %-8s %-6s %4s %-8s %12s %12s %12s %6s\n", "index", "name", "unit", "type", "dt",
@@ -89,8 +93,8 @@ int Channels(KVReaderHandle reader, bool json) {
   for (const ListedChannel& channel : channels) {
     const KVChannel& r = channel.record;
     double scale = 0, offset = 0;
-    if (KVIGetChannelFactors(reader, r.index, &scale, &offset) != Ok) return ReportFailure("KVIGetChannelFactors");
-    const int32_t type = IntProperty(reader, r.index, ChType);
+    if (KVGetChannelFactors(r.index, &scale, &offset) != Ok) return ReportFailure("KVGetChannelFactors");
+    const int32_t type = IntProperty(r.index, ChType);
     const double rate = type == KVChannelSynchronous ? info.sample_rate : 0.0;
     if (!json) {
       std::printf("%5d  %-24.24s %-8.8s %-6s %4d %-8s %12.6g %12.6g %12.6g %6d\n", r.index, r.name, r.unit,
@@ -109,17 +113,17 @@ int Channels(KVReaderHandle reader, bool json) {
   return 0;
 }
 
-int Header(KVReaderHandle reader, const char* outPath) {
+int Header(const char* outPath) {
   if (outPath != nullptr) {
-    if (KVIExportHeader(reader, outPath) != Ok) return ReportFailure("KVIExportHeader");
+    if (KVExportHeader(outPath) != Ok) return ReportFailure("KVExportHeader");
     return 0;
   }
   const char* codes[] = {"SETUP___", "SETUP__", "SETUP_", "SETUP"};
   for (const char* code : codes) {
     int32_t size = 0;
-    if (KVIGetStream(reader, code, nullptr, &size) != Ok) continue;
+    if (KVGetStream(code, nullptr, &size) != Ok) continue;
     std::vector<char> text(static_cast<size_t>(size));
-    if (KVIGetStream(reader, code, text.data(), &size) != Ok) return ReportFailure("KVIGetStream");
+    if (KVGetStream(code, text.data(), &size) != Ok) return ReportFailure("KVGetStream");
     std::fwrite(text.data(), 1, static_cast<size_t>(size) - 1, stdout);
     return 0;
   }

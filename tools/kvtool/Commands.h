@@ -1,5 +1,6 @@
-// The kvtool commands. Each works on one reader created for the call and returns
-// the process exit code: 0, or 1 after printing the library's status and message.
+// The kvtool commands. Each works on the active reader of the library's registry,
+// which holds the open file, and returns the process exit code: 0, or 1 after
+// printing the library's status and message.
 #pragma once
 
 #include "KVDataReaderLib.h"
@@ -7,10 +8,10 @@
 namespace kvtool {
 
 // Sample rate, start times, duration, storing type, multi-file index and list counts.
-int Info(KVReaderHandle reader);
+int Info();
 // Every listed channel as a table, or as a JSON array.
-int Channels(KVReaderHandle reader, bool json);
+int Channels(bool json);
 // The setup document to stdout, or to a file.
-int Header(KVReaderHandle reader, const char* outPath);
+int Header(const char* outPath);
 
 }  // namespace kvtool

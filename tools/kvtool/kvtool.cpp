@@ -40,20 +40,20 @@ int main(int argc, char** argv) {
   }
   if (command != "info" && command != "channels" && command != "header") return Usage();
 
-  KVReaderHandle reader = nullptr;
-  if (KVICreateReader(&reader) != Ok) return kvtool::ReportFailure("KVICreateReader");
+  // The registry's reader: the text channel list is offered on the active reader only.
+  if (KVInit() != 0) return kvtool::ReportFailure("KVInit");
   KVFileInfo fileInfo{};
   int result;
-  if (KVIOpenDataFile(reader, file, &fileInfo) != Ok) {
+  if (KVOpenDataFile(file, &fileInfo) != Ok) {
     result = kvtool::ReportFailure("opening the file");
   } else if (command == "info") {
     std::printf("file                %s\n", file);
-    result = kvtool::Info(reader);
+    result = kvtool::Info();
   } else if (command == "channels") {
-    result = kvtool::Channels(reader, json);
+    result = kvtool::Channels(json);
   } else {
-    result = kvtool::Header(reader, outPath);
+    result = kvtool::Header(outPath);
   }
-  KVIDestroyReader(reader);
+  KVDeInit();
   return result;
 }
