@@ -72,9 +72,10 @@ OpenStart RememberStart(const CEventEntry& start, size_t index, const StoredData
 }
 
 // The last stored level-0 block the region opened by `start` may use when it is
-// closed at `stopBlock`, or -1 when the stored data reach that far.
-int64_t LastUsableBlock(const OpenStart& start, int64_t stopBlock, const StoredDataExtent& extent) {
-  int64_t last = -1;
+// closed at `stopBlock`, or none when the stored data reach that far. -1 means that
+// a stream holds nothing of the region at all.
+std::optional<int64_t> LastUsableBlock(const OpenStart& start, int64_t stopBlock, const StoredDataExtent& extent) {
+  std::optional<int64_t> last;
   if (extent.dataBlocks >= 0 &&
       extent.dataBlocks < SaturatingAdd(stopBlock, start.levelOffset[0] - start.levelBlock[0])) {
     last = extent.dataBlocks - 1;
@@ -85,10 +86,8 @@ int64_t LastUsableBlock(const OpenStart& start, int64_t stopBlock, const StoredD
     const int64_t mid = extent.midRates[level];
     const int64_t need = CeilDiv(stopBlock, mid) + start.levelOffset[level] - start.levelBlock[level] - 1;
     if (records >= need) continue;
-    const int64_t limit = records - 1;
-    if (limit < 0) continue;
-    const int64_t limitBlocks = SaturatingMul(limit, mid);
-    last = last < 0 ? limitBlocks : std::min(last, limitBlocks);
+    const int64_t limitBlocks = records > 0 ? SaturatingMul(records - 1, mid) : -1;
+    last = last ? std::min(*last, limitBlocks) : limitBlocks;
   }
   return last;
 }
@@ -157,15 +156,15 @@ bool CheckAndRepairEventList(Events::CKVEventHelper& events, const StoredDataExt
     if (!open) throw FileCorruptException("Missing start event");
 
     const int64_t stopBlock = event.position().block;
-    const int64_t last = LastUsableBlock(*open, stopBlock, extent);
-    if (last < 0) {
+    const std::optional<int64_t> last = LastUsableBlock(*open, stopBlock, extent);
+    if (!last) {
       open.reset();
       continue;
     }
     const int level = extent.startingLevel;
     const int64_t mid = extent.midRates[level];
     const int64_t moved = SaturatingAdd(SaturatingMul(open->levelBlock[level], mid),
-                                        last - SaturatingMul(open->levelOffset[level], mid) + 1);
+                                        *last - SaturatingMul(open->levelOffset[level], mid) + 1);
     event.setPosition(RecordPosition{ClampToBlock(moved), 0});
     // A region left without any stored sample is dropped with its start; what
     // follows the cut lies beyond the stored data as well.

@@ -1,5 +1,9 @@
 # The setup subsystem lists its sources here.
 target_sources(kvdatareader_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/ChannelGroups.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/KVIndex.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/NumberParsers.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TextUtils.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CArrayInfo.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CKVChannel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CKVChannelDecode.cpp
@@ -12,9 +16,5 @@ target_sources(kvdatareader_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CKVXMLHelperDevices.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CKVXMLHelperValues.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CNTSensor.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ChannelGroups.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ChannelIndexTable.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/KVIndex.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/NumberParsers.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/SetupValueReader.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/TextUtils.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/SetupValueReader.cpp)

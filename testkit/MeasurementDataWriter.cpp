@@ -1,0 +1,208 @@
+// Builders of the measurement data streams, from the writer's own layout constants.
+#include "testkit/MeasurementDataWriter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+#include "testkit/ByteWriter.h"
+
+namespace Korvane::DataReader::TestKit {
+
+namespace {
+
+// A reduced item: minimum, maximum, average and RMS, each 8 or 4 bytes.
+constexpr int kItemValues = 4;
+// "SVINFO" entry: i32 position in "SVDATA2", i32 stored word.
+constexpr size_t kSingleValueInfoBytes = 8;
+constexpr size_t kSingleValueStoredOffset = 4;
+
+int64_t CeilDiv(int64_t a, int64_t b) { return (a + b - 1) / b; }
+
+void Put(std::vector<uint8_t>& bytes, size_t position, const std::vector<uint8_t>& data) {
+  if (position + data.size() > bytes.size()) throw std::invalid_argument("item outside its record");
+  std::copy(data.begin(), data.end(), bytes.begin() + static_cast<std::ptrdiff_t>(position));
+}
+
+// The channel's slice of recording block `block`: blockSize / srDiv samples.
+std::vector<uint8_t> Slice(const DataLayout& layout, const SyncChannelSamples& channel, int64_t block) {
+  const int64_t perBlock = layout.blockSize / channel.srDiv;
+  std::vector<uint8_t> slice(static_cast<size_t>(perBlock * channel.sampleBytes), 0);
+  const int64_t first = block * perBlock;
+  for (int64_t j = 0; j < perBlock; ++j) {
+    const auto source = static_cast<size_t>((first + j) * channel.sampleBytes);
+    if (source + static_cast<size_t>(channel.sampleBytes) > channel.samples.size()) break;
+    std::memcpy(slice.data() + j * channel.sampleBytes, channel.samples.data() + source,
+                static_cast<size_t>(channel.sampleBytes));
+  }
+  return slice;
+}
+
+std::vector<uint8_t> Item(const std::vector<double>& values, int64_t from, int64_t to, bool doublePrecision) {
+  double minimum = 0;
+  double maximum = 0;
+  double sum = 0;
+  double squares = 0;
+  int64_t count = 0;
+  for (int64_t p = std::max<int64_t>(from, 0); p < to && p < static_cast<int64_t>(values.size()); ++p) {
+    const double x = values[static_cast<size_t>(p)];
+    minimum = count == 0 ? x : std::min(minimum, x);
+    maximum = count == 0 ? x : std::max(maximum, x);
+    sum += x;
+    squares += x * x;
+    ++count;
+  }
+  const double average = count > 0 ? sum / static_cast<double>(count) : 0;
+  const double rms = count > 0 ? std::sqrt(squares / static_cast<double>(count)) : 0;
+  const std::vector<double> item = {minimum, maximum, average, rms};
+  static_assert(kItemValues == 4);
+  return doublePrecision ? EncodeDoubles(item) : EncodeFloats(item);
+}
+
+}  // namespace
+
+int64_t DataLayout::StoredBlocks(size_t region) const {
+  const RecordedRegion& r = regions.at(region);
+  const int64_t blocks = static_cast<int64_t>(r.stopBlock) - r.startBlock + (r.stopOffset > 0 ? 1 : 0);
+  return std::max<int64_t>(blocks, 0);
+}
+
+int64_t DataLayout::StoredBlockBase(size_t region) const {
+  int64_t base = 0;
+  for (size_t i = 0; i < region; ++i) base += StoredBlocks(i);
+  return base;
+}
+
+int64_t DataLayout::MidRate(int level) const {
+  int64_t rate = 1;
+  for (int i = 0; i < level; ++i) rate *= ibRate;
+  return rate;
+}
+
+std::vector<uint8_t> EncodeDoubles(const std::vector<double>& values) {
+  ByteWriter out;
+  for (double value : values) out.F64(value);
+  return out.Take();
+}
+
+std::vector<uint8_t> EncodeFloats(const std::vector<double>& values) {
+  ByteWriter out;
+  for (double value : values) out.F32(static_cast<float>(value));
+  return out.Take();
+}
+
+std::vector<uint8_t> EncodeInt16(const std::vector<int16_t>& values) {
+  ByteWriter out;
+  for (int16_t value : values) out.I16(value);
+  return out.Take();
+}
+
+std::vector<uint8_t> BuildDataBlocks(const DataLayout& layout, int32_t blockBytes,
+                                     const std::vector<SyncChannelSamples>& channels) {
+  std::vector<uint8_t> stream;
+  for (size_t r = 0; r < layout.regions.size(); ++r) {
+    for (int64_t k = 0; k < layout.StoredBlocks(r); ++k) {
+      std::vector<uint8_t> block(static_cast<size_t>(blockBytes), 0);
+      for (const SyncChannelSamples& channel : channels) {
+        Put(block, static_cast<size_t>(channel.dbOffset), Slice(layout, channel, layout.regions[r].startBlock + k));
+      }
+      stream.insert(stream.end(), block.begin(), block.end());
+    }
+  }
+  return stream;
+}
+
+std::vector<uint8_t> BuildOwnDataStream(const DataLayout& layout, const SyncChannelSamples& channel,
+                                        size_t leadingBytes) {
+  std::vector<uint8_t> stream(leadingBytes, 0xEE);
+  for (size_t r = 0; r < layout.regions.size(); ++r) {
+    for (int64_t k = 0; k < layout.StoredBlocks(r); ++k) {
+      const std::vector<uint8_t> slice = Slice(layout, channel, layout.regions[r].startBlock + k);
+      stream.insert(stream.end(), slice.begin(), slice.end());
+    }
+  }
+  return stream;
+}
+
+ReducedLevelStream BuildReducedLevel(const DataLayout& layout, int level, int32_t recordBytes,
+                                     const std::vector<ReducedChannelValues>& channels) {
+  ReducedLevelStream result;
+  const int64_t mid = layout.MidRate(level);
+  const int64_t absRate = mid * layout.blockSize;
+  int64_t written = 0;
+  for (size_t r = 0; r < layout.regions.size(); ++r) {
+    const RecordedRegion& region = layout.regions[r];
+    const int64_t startPos = static_cast<int64_t>(region.startBlock) * layout.blockSize + region.startOffset;
+    const int64_t stopPos = static_cast<int64_t>(region.stopBlock) * layout.blockSize + region.stopOffset;
+    const int64_t first = region.startBlock / mid;
+    const int64_t end = CeilDiv(region.startBlock + layout.StoredBlocks(r), mid);
+    result.regionFirstRecord.push_back(static_cast<int32_t>(written));
+    for (int64_t interval = first; interval < end; ++interval, ++written) {
+      std::vector<uint8_t> record(static_cast<size_t>(recordBytes), 0);
+      const int64_t from = std::max(interval * absRate, startPos);
+      const int64_t to = std::min((interval + 1) * absRate, stopPos);
+      for (const ReducedChannelValues& channel : channels) {
+        Put(record, static_cast<size_t>(channel.itemOffsets[static_cast<size_t>(level)]),
+            Item(channel.values, from, to, channel.doublePrecision));
+      }
+      result.bytes.insert(result.bytes.end(), record.begin(), record.end());
+    }
+  }
+  return result;
+}
+
+std::vector<uint8_t> BuildOwnReducedStream(const DataLayout& layout, int level, const ReducedChannelValues& channel,
+                                           size_t leadingBytes, size_t tailBytes) {
+  ReducedChannelValues alone = channel;
+  alone.itemOffsets.fill(0);
+  const int32_t itemBytes = kItemValues * (channel.doublePrecision ? 8 : 4);
+  const ReducedLevelStream items =
+      BuildReducedLevel(layout, level, itemBytes + static_cast<int32_t>(tailBytes), {alone});
+  std::vector<uint8_t> stream(leadingBytes, 0xEE);
+  stream.insert(stream.end(), items.bytes.begin(), items.bytes.end());
+  return stream;
+}
+
+std::vector<std::vector<int32_t>> RegionLevelOffsets(const std::vector<ReducedLevelStream>& levels,
+                                                      size_t regionCount) {
+  std::vector<std::vector<int32_t>> offsets(regionCount);
+  for (size_t r = 0; r < regionCount; ++r) {
+    for (const ReducedLevelStream& level : levels) {
+      offsets[r].push_back(r < level.regionFirstRecord.size() ? level.regionFirstRecord[r] : 0);
+    }
+  }
+  return offsets;
+}
+
+SingleValueStreams BuildSingleValueStreams(const std::vector<SingleValueEntry>& entries) {
+  SingleValueStreams streams;
+  size_t infoBytes = 0;
+  for (const SingleValueEntry& entry : entries) {
+    infoBytes = std::max(infoBytes, static_cast<size_t>(entry.infoOffset) + kSingleValueInfoBytes);
+  }
+  streams.info.assign(infoBytes, 0);
+  for (const SingleValueEntry& entry : entries) {
+    ByteWriter word;
+    word.I32(static_cast<int32_t>(streams.data.size())).I32(entry.storedWord);
+    Put(streams.info, static_cast<size_t>(entry.infoOffset), word.bytes());
+    static_assert(kSingleValueStoredOffset == 4);
+    streams.data.insert(streams.data.end(), entry.value.begin(), entry.value.end());
+  }
+  return streams;
+}
+
+std::vector<uint8_t> OwnSingleValue(bool stored, const std::vector<uint8_t>& value, size_t leadingBytes) {
+  ByteWriter out;
+  out.Zeros(leadingBytes).U8(stored ? 1 : 0).Bytes(value);
+  return out.Take();
+}
+
+std::vector<uint8_t> OwnSingleText(bool stored, const std::string& text, size_t leadingBytes) {
+  ByteWriter out;
+  out.Zeros(leadingBytes).U8(stored ? 1 : 0).I32(static_cast<int32_t>(text.size())).Text(text);
+  return out.Take();
+}
+
+}  // namespace Korvane::DataReader::TestKit

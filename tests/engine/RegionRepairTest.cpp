@@ -1,0 +1,153 @@
+// The region repair on recordings whose events disagree with the stored data:
+// stops beyond the data, open starts, empty lists, regions wholly beyond the data,
+// and limits that come from the reduced levels.
+#include <gtest/gtest.h>
+
+#include "api/DataReaderLibException.h"
+#include "engine/CheckAndRepairEventList.h"
+#include "EngineTestSupport.h"
+#include "testkit/EventStreamWriter.h"
+
+namespace Korvane::DataReader {
+namespace {
+
+using EngineTest::BaseSetup;
+using EngineTest::DataBlocks;
+using EngineTest::OpenedRecording;
+using View = OpenedRecording::EventView;
+using TestKit::EventStreamWriter;
+
+TestKit::Recording FullRecording(const EventStreamWriter& events, int dataBlocks) {
+  TestKit::SetupBuilder setup;
+  BaseSetup(setup);
+  TestKit::Recording recording;
+  recording.setupText = setup.Text();
+  recording.events = events.Finish();
+  recording.Add("DBDATA", DataBlocks(dataBlocks));
+  recording.Add("IBDATA0", std::vector<uint8_t>(10000 * EngineTest::kRecordBytes, 0));
+  return recording;
+}
+
+TEST(RegionRepair, StopBeyondTheStoredBlocksMovesToTheirEnd) {
+  EventStreamWriter events(2, false);
+  events.AddStart(0, 0, {0}).AddStop(500, 40);
+  OpenedRecording opened(FullRecording(events, 300));
+  EXPECT_EQ(opened.EventList(), (std::vector<View>{{1, 0, 0, ""}, {2, 300, 0, ""}}));
+  ASSERT_EQ(opened.engine().GetRegionCount(), 1);
+  EXPECT_EQ(opened.engine().GetRegions()[0].stop_pos, 300 * EngineTest::kBlockSize);
+  EXPECT_DOUBLE_EQ(opened.engine().GetDuration(), 30.0);
+}
+
+TEST(RegionRepair, StopWithinTheStoredBlocksStays) {
+  EventStreamWriter events(2, false);
+  events.AddStart(0, 0, {0}).AddStop(299, 99);
+  OpenedRecording opened(FullRecording(events, 300));
+  EXPECT_EQ(opened.EventList(), (std::vector<View>{{1, 0, 0, ""}, {2, 299, 99, ""}}));
+}
+
+TEST(RegionRepair, OpenStartIsClosedAtTheEndOfTheStoredData) {
+  EventStreamWriter events(2, false);
+  events.AddStart(0, 0, {0});
+  OpenedRecording opened(FullRecording(events, 200));
+  EXPECT_EQ(opened.EventList(), (std::vector<View>{{1, 0, 0, ""}, {2, 200, 0, "E"}}));
+  EXPECT_EQ(opened.events().Events().back()->secondCode(), 255);
+  EXPECT_EQ(opened.engine().GetRegionCount(), 1);
+}
+
+TEST(RegionRepair, OpenStartOfASecondRegionEndsWhereItsStoredBlocksEnd) {
+  // Blocks 0-99 then 300-...: the second region's data start at stored block 100.
+  EventStreamWriter events(2, false);
+  events.AddStart(0, 0, {0}).AddStop(100, 0).AddStart(300, 0, {100});
+  OpenedRecording opened(FullRecording(events, 150));
+  EXPECT_EQ(opened.EventList().back(), (View{2, 350, 0, "E"}));
+  EXPECT_EQ(opened.engine().GetRegionCount(), 2);
+}
+
+TEST(RegionRepair, StopBeforeAnyStartIsCorrupt) {
+  EventStreamWriter events(2, false);
+  events.AddStop(10, 0).AddStart(20, 0, {0});
+  try {
+    OpenedRecording opened(FullRecording(events, 100));
+    FAIL() << "the file opened";
+  } catch (const FileCorruptException& error) {
+    EXPECT_EQ(error.status(), FileCorrupt);
+  }
+}
+
+TEST(RegionRepair, EmptyListGetsOneRegionOverTheCoveredBlocks) {
+  OpenedRecording opened(FullRecording(EventStreamWriter(2, false), 120));
+  EXPECT_EQ(opened.EventList(), (std::vector<View>{{1, 0, 0, "B"}, {2, 120, 0, "E"}}));
+  ASSERT_EQ(opened.engine().GetRegionCount(), 1);
+  EXPECT_EQ(opened.engine().GetRegions()[0].stop_pos, 12000);
+}
+
+TEST(RegionRepair, RegionWhollyBeyondTheDataIsDropped) {
+  EventStreamWriter events(2, false);
+  events.AddStart(0, 0, {0}).AddStop(100, 0);
+  events.AddStart(200, 0, {100}).AddStop(300, 0);
+  events.AddStart(400, 0, {200}).AddStop(500, 0);
+  OpenedRecording opened(FullRecording(events, 200));
+  EXPECT_EQ(opened.EventList(),
+            (std::vector<View>{{1, 0, 0, ""}, {2, 100, 0, ""}, {1, 200, 0, ""}, {2, 300, 0, ""}}));
+  EXPECT_EQ(opened.engine().GetRegionCount(), 2);
+}
+
+TEST(RegionRepair, OnlyRegionWithoutDataIsReplacedByTheCoveredBlocks) {
+  EventStreamWriter events(2, false);
+  events.AddStart(50, 0, {80}).AddStop(90, 0);
+  OpenedRecording opened(FullRecording(events, 80));
+  EXPECT_EQ(opened.EventList(), (std::vector<View>{{1, 0, 0, "B"}, {2, 80, 0, "E"}}));
+}
+
+TEST(RegionRepair, EmptyDataStreamLeavesNoRegionWithData) {
+  EventStreamWriter events(2, false);
+  events.AddStart(0, 0, {0}).AddStop(50, 0);
+  OpenedRecording opened(FullRecording(events, 0));
+  EXPECT_EQ(opened.EventList(), (std::vector<View>{{1, 0, 0, "B"}, {2, 0, 0, "E"}}));
+  EXPECT_EQ(opened.engine().GetSamplesCount(&opened.Channel("AI;0")), 0);
+}
+
+TEST(RegionRepair, EventsAfterTheLastStopDoNotFailTheOpen) {
+  EventStreamWriter events(2, false);
+  events.AddStart(0, 0, {0}).AddStop(50, 0);
+  TestKit::EventRecord notice;
+  notice.type = 21;
+  notice.block = 60;
+  notice.blockText = "after";
+  events.Add(notice);
+  OpenedRecording opened(FullRecording(events, 100));
+  EXPECT_EQ(opened.EventList().size(), 3u);
+  EXPECT_EQ(opened.engine().GetRegionCount(), 1);
+}
+
+TEST(RegionRepair, ReducedLevelRecordsLimitTheStop) {
+  // A reduced-only recording: level 0 holds 30 records of 100 samples.
+  TestKit::SetupBuilder setup;
+  BaseSetup(setup);
+  EventStreamWriter events(2, false);
+  events.AddStart(0, 0, {0}).AddStop(50, 0);
+  TestKit::Recording recording;
+  recording.setupText = setup.Text();
+  recording.events = events.Finish();
+  recording.storingWords = "reduced";
+  recording.Add("IBDATA0", std::vector<uint8_t>(30 * EngineTest::kRecordBytes, 0));
+  OpenedRecording opened(recording);
+  EXPECT_EQ(opened.engine().GetStoringKind(), Reduced);
+  EXPECT_EQ(opened.EventList().back(), (View{2, 30, 0, ""}));
+}
+
+TEST(RegionRepair, PartlyFilledRecordCountsOnTheLevelAbove) {
+  StoredDataExtent extent;
+  extent.levelCount = 3;
+  extent.midRates = {1, 20, 400, 8000, 160000, 3200000};
+  extent.levelRecords = {45, 2, 0, -1, -1, -1};
+  CountPartlyFilledRecords(extent);
+  EXPECT_EQ(extent.levelRecords[1], 3);  // 45 = 2 x 20 + 5: a third, partly filled record
+  EXPECT_EQ(extent.levelRecords[2], 1);
+  extent.levelRecords = {40, 2, 0, -1, -1, -1};
+  CountPartlyFilledRecords(extent);
+  EXPECT_EQ(extent.levelRecords[1], 2);  // whole records only
+}
+
+}  // namespace
+}  // namespace Korvane::DataReader
