@@ -17,8 +17,16 @@ build: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_BUILD_BENCHMARKS=ON
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# The demo: the library's version through the C interface, then kvtool on a sample
+# recording that the test kit writes (plain and zip-packaged).
+DEMO_DIR = $(BUILD_DIR)/demo-recording
 demo: build
 	$(BUILD_DIR)/demo/kvdemo
+	@mkdir -p $(DEMO_DIR)
+	$(BUILD_DIR)/demo/kvdemo_recording $(DEMO_DIR)
+	$(BUILD_DIR)/tools/kvtool/kvtool info $(DEMO_DIR)/sample.kvd
+	$(BUILD_DIR)/tools/kvtool/kvtool channels $(DEMO_DIR)/sample.kvd
+	$(BUILD_DIR)/tools/kvtool/kvtool info $(DEMO_DIR)/sample.kxz
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)

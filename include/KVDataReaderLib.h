@@ -232,6 +232,116 @@ KV_API int32_t KVGetVersion(void);
  *  @return : 0. */
 KV_API int32_t KVGetVersionEx(int32_t *major, int32_t *minor, int32_t *patch);
 
+/* ======================================================================
+ * File
+ * ====================================================================== */
+
+/*! KVOpenDataFile() : opens a data file in the active reader and fills `info`.
+ *  Names ending in ".KXZ" or ".K7Z" (any case) open as zip-packaged files.
+ *  @return : 0; 2 the file cannot be opened; 3 the reader already has a file open;
+ *            4 the file is damaged (also when it holds no setup document); 5 a null
+ *            argument; 6, 7, 8 a zip member could not be unpacked. */
+KV_API KVStatus KVOpenDataFile(const char *fileName, KVFileInfo *info);
+KV_API KVStatus KVIOpenDataFile(KVReaderHandle reader, const char *fileName, KVFileInfo *info);
+
+/*! KVCloseDataFile() : closes the open file (unpacked zip members are deleted).
+ *  @return : 0, or 1 "No file is open". */
+KV_API KVStatus KVCloseDataFile(void);
+KV_API KVStatus KVICloseDataFile(KVReaderHandle reader);
+
+/*! KVGetMeasurementInfo() : sample rate, measurement and storing start (days), duration (s).
+ *  @return : 0, or 1 "No file is open". */
+KV_API KVStatus KVGetMeasurementInfo(KVMeasurementInfo *info);
+KV_API KVStatus KVIGetMeasurementInfo(KVReaderHandle reader, KVMeasurementInfo *info);
+
+/*! KVGetMultiFileIndex() : the file's index within a multi-file measurement, as captured
+ *  at the last successful open; -1 when the file has none (or before the first open).
+ *  @return : the index (KV form, -1 on failure) or the status (KVI form). */
+KV_API int32_t KVGetMultiFileIndex(void);
+KV_API KVStatus KVIGetMultiFileIndex(KVReaderHandle reader, int32_t *index);
+
+/*! KVGetStoringType() : the setup's storing mode as stored; 0 when absent or no file is open. */
+KV_API int32_t KVGetStoringType(void);
+KV_API KVStatus KVIGetStoringType(KVReaderHandle reader, int32_t *storingType);
+
+/*! KVExportHeader() : writes the setup document, byte for byte, to a new file.
+ *  @return : 0; 1 "No file is open"; 6 the file cannot be created or written. */
+KV_API KVStatus KVExportHeader(const char *fileName);
+KV_API KVStatus KVIExportHeader(KVReaderHandle reader, const char *fileName);
+
+/*! KVGetStream() : copies the named stream of the open file and a zero byte behind it.
+ *  With a null buffer only *size is written: the stream size + 1.
+ *  @return : 0; 1 "No file is open" or "Virutal stream does not exist"; 5 the capacity
+ *            in *size is below stream size + 1 (*size unchanged). */
+KV_API KVStatus KVGetStream(const char *streamName, void *buffer, int32_t *size);
+KV_API KVStatus KVIGetStream(KVReaderHandle reader, const char *streamName, void *buffer, int32_t *size);
+
+/* ======================================================================
+ * Channel lists and channel properties
+ * List positions count entries of one list; channel indexes (KVChannel.index) are
+ * positions in the reader's full channel sequence and are what per-channel
+ * functions take.
+ * ====================================================================== */
+
+/*! KVGetChannelListCount() : number of numeric, non-complex channels listed.
+ *  @return : the count (KV form, -1 on failure) or the status (KVI form). */
+KV_API int32_t KVGetChannelListCount(void);
+KV_API KVStatus KVIGetChannelListCount(KVReaderHandle reader, int32_t *count);
+
+/*! KVGetChannelList() : fills KVGetChannelListCount() records.  @return : 0; 5 null array. */
+KV_API KVStatus KVGetChannelList(KVChannel *channels);
+KV_API KVStatus KVIGetChannelList(KVReaderHandle reader, KVChannel *channels);
+
+/*! KVGetChannelListItem() : one entry of the channel list, split into fields. Texts are
+ *  cut to the smaller of maxLength and their record field (100, 20, 200 bytes).
+ *  @return : 0; 5 maxLength not positive or a null output; 12 position out of range. */
+KV_API KVStatus KVGetChannelListItem(int32_t position, int32_t *index, char *name, char *unit,
+                                     char *description, int32_t *color, int32_t *arraySize,
+                                     int32_t maxLength);
+KV_API KVStatus KVIGetChannelListItem(KVReaderHandle reader, int32_t position, int32_t *index, char *name,
+                                      char *unit, char *description, int32_t *color, int32_t *arraySize,
+                                      int32_t maxLength);
+
+/*! The complex channel list (data types 9 and 10), as the channel list. */
+KV_API int32_t KVGetComplexChannelListCount(void);
+KV_API KVStatus KVIGetComplexChannelListCount(KVReaderHandle reader, int32_t *count);
+KV_API KVStatus KVGetComplexChannelList(KVChannel *channels);
+KV_API KVStatus KVIGetComplexChannelList(KVReaderHandle reader, KVChannel *channels);
+KV_API KVStatus KVGetComplexChannelListItem(int32_t position, int32_t *index, char *name, char *unit,
+                                            char *description, int32_t *color, int32_t *arraySize,
+                                            int32_t maxLength);
+KV_API KVStatus KVIGetComplexChannelListItem(KVReaderHandle reader, int32_t position, int32_t *index,
+                                             char *name, char *unit, char *description, int32_t *color,
+                                             int32_t *arraySize, int32_t maxLength);
+
+/*! The binary channel list (data type 12). */
+KV_API int32_t KVGetBinChannelListCount(void);
+KV_API KVStatus KVIGetBinChannelListCount(KVReaderHandle reader, int32_t *count);
+KV_API KVStatus KVGetBinChannelList(KVChannel *channels);
+KV_API KVStatus KVIGetBinChannelList(KVReaderHandle reader, KVChannel *channels);
+
+/*! The text channel list (data type 11), on the active reader only.
+ *  KVGetTextChannelListCount() : the count, or -1 without an active reader (the last
+ *  status is left alone). KVGetTextChannelList() : @return : 0; 5 null array; 11 no
+ *  active reader. */
+KV_API int32_t KVGetTextChannelListCount(void);
+KV_API KVStatus KVGetTextChannelList(KVChannel *channels);
+
+/*! KVGetChannelFactors() : the linear scaling: value = raw * scale + offset.
+ *  @return : 0; 5 a null output; 12 channel index out of range. */
+KV_API KVStatus KVGetChannelFactors(int32_t index, double *scale, double *offset);
+KV_API KVStatus KVIGetChannelFactors(KVReaderHandle reader, int32_t index, double *scale, double *offset);
+
+/*! KVGetChannelProps() : one property of a channel, chosen by a KVChannelProps selector.
+ *  *size holds the capacity of buffer in bytes and receives the bytes written; ask the
+ *  ...Length or ...Count selector first for variable-size results. An unknown selector
+ *  writes nothing and succeeds.
+ *  @return : 0; 5 a null argument or a capacity too small (*size unchanged); 12 channel
+ *            index out of range. */
+KV_API KVStatus KVGetChannelProps(int32_t index, int32_t selector, void *buffer, int32_t *size);
+KV_API KVStatus KVIGetChannelProps(KVReaderHandle reader, int32_t index, int32_t selector, void *buffer,
+                                   int32_t *size);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,11 +1,27 @@
 // CKVDataReader: one reader, holding at most one open data file, behind every
 // exported function. Each public method serves the exported function of the same
 // name; failures leave it as exceptions of the DataReaderLibException family.
+// The reader owns its setup interpreter, event list and load engine for its whole
+// life, and the container of the open file from open to close.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+
+#include "KVDataReaderLib.h"
 
 namespace Korvane::DataReader {
+
+class CDataLoadEngine;
+class CKVChannel;
+class CKVXMLHelper;
+namespace Events {
+class CKVEventHelper;
+}
+namespace MultiStream {
+class CBaseStream;
+class CStreamContainer;
+}  // namespace MultiStream
 
 class CKVDataReader {
  public:
@@ -27,8 +43,56 @@ class CKVDataReader {
   // True between a successful open and the next close.
   bool IsFileOpen() const noexcept { return fileOpen_; }
 
+  // --- File -------------------------------------------------------------------
+
+  // Opens a data file (zip-packaged for the extensions ".KXZ" and ".K7Z") and fills
+  // info. A failed open releases everything it built and leaves the reader closed.
+  void KVOpenDataFile(const char* fileName, KVFileInfo* info);
+  // Closes the open file; "No file is open" (status 1) when there is none.
+  void KVCloseDataFile();
+  // Releases everything of the open file.
+  void ClearDataFile() noexcept;
+  // The stream holding the setup document ("SETUP___" or a shorter code), or null.
+  MultiStream::CBaseStream* GetSetupXMLStream() const;
+  void KVGetMeasurementInfo(KVMeasurementInfo* info);
+  // The measurement-info index captured at the last successful open; -1 before.
+  int32_t KVGetMultiFileIndex() const noexcept { return multiFileIndex_; }
+  // The setup's storing mode; 0 when absent or no file is open.
+  int32_t KVGetStoringType() const noexcept;
+  // Writes the setup document's bytes unchanged into a new file.
+  void KVExportHeader(const char* fileName);
+  // Copies a whole stream and a zero byte behind it; a null buffer asks for the
+  // size (stream size + 1).
+  void KVGetStream(const char* streamName, void* buffer, int32_t* size);
+
+  // --- Channel lists ----------------------------------------------------------
+
+  int32_t KVGetChannelListCount() const;
+  void KVGetChannelList(KVChannel* channels) const;
+  void KVGetChannelListItem(int32_t position, int32_t* index, char* name, char* unit, char* description,
+                            uint32_t* color, int32_t* arraySize, int32_t maxLength) const;
+  int32_t KVGetComplexChannelListCount() const;
+  void KVGetComplexChannelList(KVChannel* channels) const;
+  void KVGetComplexChannelListItem(int32_t position, int32_t* index, char* name, char* unit,
+                                   char* description, uint32_t* color, int32_t* arraySize,
+                                   int32_t maxLength) const;
+  int32_t KVGetBinChannelListCount() const;
+  void KVGetBinChannelList(KVChannel* channels) const;
+  int32_t KVGetTextChannelListCount() const;
+  void KVGetTextChannelList(KVChannel* channels) const;
+  void KVGetChannelFactors(int32_t index, double* scale, double* offset) const;
+  void KVGetChannelProps(int32_t index, int32_t selector, void* buffer, int32_t* size) const;
+
  private:
+  // The channel at a position of the full channel sequence, or InvalidIndexException.
+  const CKVChannel& ChannelAt(int32_t index) const;
+  MultiStream::CStreamContainer& OpenContainer() const;
+
   bool fileOpen_ = false;
+  std::unique_ptr<CKVXMLHelper> setup_;
+  std::unique_ptr<Events::CKVEventHelper> events_;
+  std::unique_ptr<MultiStream::CStreamContainer> container_;
+  std::unique_ptr<CDataLoadEngine> engine_;
   int32_t multiFileIndex_ = -1;
 };
 

@@ -2,6 +2,7 @@
  * interface, and the registry works when driven from C. */
 #include <stddef.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "KVDataReaderLib.h"
@@ -30,7 +31,33 @@ static void expect(int condition, const char* what) {
   }
 }
 
-int main(void) {
+/* Opens a recording through a caller-owned reader and walks its channel list. */
+static void OpenRecording(const char* path) {
+  KVReaderHandle reader = NULL;
+  KVFileInfo info;
+  int32_t count = -1, index = -1, color = 0, arraySize = 0;
+  char name[100], unit[20], description[200];
+  KVChannel* channels = NULL;
+
+  expect(KVICreateReader(&reader) == 0, "KVICreateReader for a file");
+  expect(KVIOpenDataFile(reader, path, &info) == 0, "KVIOpenDataFile");
+  expect(info.sample_rate == 1000.0, "sample rate of the recording");
+  expect(KVIGetChannelListCount(reader, &count) == 0 && count == 2, "channel count");
+  if (count > 0) {
+    channels = (KVChannel*)calloc((size_t)count, sizeof(KVChannel));
+    expect(KVIGetChannelList(reader, channels) == 0, "KVIGetChannelList");
+    expect(strcmp(channels[0].name, "Voltage") == 0 && strcmp(channels[0].unit, "V") == 0, "first channel");
+    expect(KVIGetChannelListItem(reader, 1, &index, name, unit, description, &color, &arraySize,
+                                 (int32_t)sizeof name) == 0 && index == channels[1].index,
+           "list item");
+    free(channels);
+  }
+  expect(KVICloseDataFile(reader) == 0, "KVICloseDataFile");
+  expect(KVICloseDataFile(reader) == Error, "second close");
+  expect(KVIDestroyReader(reader) == 0, "destroy the file reader");
+}
+
+int main(int argc, char** argv) {
   int32_t count = -1, status = -1, size = 0, major = 0, minor = 0, patch = 0;
   char message[64];
   KVReaderHandle handle = NULL;
@@ -53,6 +80,8 @@ int main(void) {
   expect(KVIDestroyReader(handle) == 0, "KVIDestroyReader");
   expect(KVDeInit() == 0, "KVDeInit");
   expect(KVDeInit() == 1, "KVDeInit when empty");
+
+  if (argc > 1) OpenRecording(argv[1]);
 
   if (failures == 0) printf("C host: all checks passed\n");
   return failures == 0 ? 0 : 1;

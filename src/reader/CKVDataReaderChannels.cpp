@@ -1,0 +1,194 @@
+// Channel lists and channel properties: filtered views, in setup order, of the
+// setup interpreter's full channel sequence.
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "api/DataReaderLibException.h"
+#include "reader/CKVDataReader.h"
+#include "setup/CKVChannel.h"
+#include "setup/CKVXMLHelper.h"
+#include "setup/TextUtils.h"
+
+namespace Korvane::DataReader {
+namespace {
+
+using ChannelFilter = bool (*)(const CKVChannel&);
+
+bool InChannelList(const CKVChannel& c) { return c.Listed && !c.IsComplex() && !c.IsDataHeader(); }
+bool InComplexList(const CKVChannel& c) { return c.Listed && c.IsComplex(); }
+bool InBinaryList(const CKVChannel& c) { return c.ListedAsBinary && !c.IsDataHeader(); }
+bool InTextList(const CKVChannel& c) { return c.ListedAsText && !c.IsDataHeader(); }
+
+int32_t CountList(const CKVXMLHelper& setup, ChannelFilter filter) {
+  const auto& channels = setup.GetChannelList();
+  return static_cast<int32_t>(
+      std::count_if(channels.begin(), channels.end(), [filter](const auto& c) { return filter(*c); }));
+}
+
+void FillList(const CKVXMLHelper& setup, ChannelFilter filter, KVChannel* out) {
+  for (const auto& channel : setup.GetChannelList()) {
+    if (filter(*channel)) channel->GetChannelInfo(out++);
+  }
+}
+
+// The position-th channel of a list, or InvalidIndexException.
+const CKVChannel& ListEntry(const CKVXMLHelper& setup, ChannelFilter filter, int32_t position) {
+  if (position >= 0) {
+    for (const auto& channel : setup.GetChannelList()) {
+      if (filter(*channel) && position-- == 0) return *channel;
+    }
+  }
+  throw InvalidIndexException();
+}
+
+void CopyListItem(const CKVChannel& channel, int32_t* index, char* name, char* unit, char* description,
+                  uint32_t* color, int32_t* arraySize, int32_t maxLength) {
+  KVChannel record;
+  channel.GetChannelInfo(&record);
+  *index = record.index;
+  CopyStr(name, record.name, std::min<int32_t>(maxLength, sizeof record.name));
+  CopyStr(unit, record.unit, std::min<int32_t>(maxLength, sizeof record.unit));
+  CopyStr(description, record.description, std::min<int32_t>(maxLength, sizeof record.description));
+  *color = record.color;
+  *arraySize = record.array_size;
+}
+
+void ListItem(const CKVXMLHelper& setup, ChannelFilter filter, int32_t position, int32_t* index, char* name,
+              char* unit, char* description, uint32_t* color, int32_t* arraySize, int32_t maxLength) {
+  if (maxLength <= 0 || index == nullptr || name == nullptr || unit == nullptr || description == nullptr ||
+      color == nullptr || arraySize == nullptr) {
+    throw NoMemoryAllocException();
+  }
+  CopyListItem(ListEntry(setup, filter, position), index, name, unit, description, color, arraySize, maxLength);
+}
+
+// Channel types of the ChType selector; asynchronous wins over single value.
+int32_t ChannelType(const CKVChannel& channel) {
+  if (channel.Async) return KVChannelAsynchronous;
+  if (channel.SingleValue) return KVChannelSingleValue;
+  return KVChannelSynchronous;
+}
+
+template <class T>
+void WriteFixed(const T& value, void* buffer, int32_t* size) {
+  if (*size < static_cast<int32_t>(sizeof value)) throw NoMemoryAllocException();
+  std::memcpy(buffer, &value, sizeof value);
+  *size = sizeof value;
+}
+
+void WriteText(const std::string& text, void* buffer, int32_t* size) {
+  const int64_t needed = static_cast<int64_t>(text.size()) + 1;
+  if (*size < needed) throw NoMemoryAllocException();
+  std::memcpy(buffer, text.c_str(), static_cast<size_t>(needed));
+  *size = static_cast<int32_t>(needed);
+}
+
+// Length + 1 of an optional text, 0 without one.
+int32_t TextLengthOrZero(const std::string* text) {
+  return text != nullptr ? static_cast<int32_t>(text->size() + 1) : 0;
+}
+
+}  // namespace
+
+const CKVChannel& CKVDataReader::ChannelAt(int32_t index) const {
+  const auto& channels = setup_->GetChannelList();
+  if (index < 0 || static_cast<size_t>(index) >= channels.size()) throw InvalidIndexException();
+  return *channels[static_cast<size_t>(index)];
+}
+
+int32_t CKVDataReader::KVGetChannelListCount() const { return CountList(*setup_, InChannelList); }
+
+void CKVDataReader::KVGetChannelList(KVChannel* channels) const {
+  if (channels == nullptr) throw NoMemoryAllocException();
+  FillList(*setup_, InChannelList, channels);
+}
+
+void CKVDataReader::KVGetChannelListItem(int32_t position, int32_t* index, char* name, char* unit,
+                                         char* description, uint32_t* color, int32_t* arraySize,
+                                         int32_t maxLength) const {
+  ListItem(*setup_, InChannelList, position, index, name, unit, description, color, arraySize, maxLength);
+}
+
+int32_t CKVDataReader::KVGetComplexChannelListCount() const { return CountList(*setup_, InComplexList); }
+
+void CKVDataReader::KVGetComplexChannelList(KVChannel* channels) const {
+  if (channels == nullptr) throw NoMemoryAllocException();
+  FillList(*setup_, InComplexList, channels);
+}
+
+// The item walks the same list as the count and the list, so every counted
+// position can be asked for.
+void CKVDataReader::KVGetComplexChannelListItem(int32_t position, int32_t* index, char* name, char* unit,
+                                                char* description, uint32_t* color, int32_t* arraySize,
+                                                int32_t maxLength) const {
+  ListItem(*setup_, InComplexList, position, index, name, unit, description, color, arraySize, maxLength);
+}
+
+int32_t CKVDataReader::KVGetBinChannelListCount() const { return CountList(*setup_, InBinaryList); }
+
+void CKVDataReader::KVGetBinChannelList(KVChannel* channels) const {
+  if (channels == nullptr) throw NoMemoryAllocException();
+  FillList(*setup_, InBinaryList, channels);
+}
+
+int32_t CKVDataReader::KVGetTextChannelListCount() const { return CountList(*setup_, InTextList); }
+
+void CKVDataReader::KVGetTextChannelList(KVChannel* channels) const {
+  if (channels == nullptr) throw NoMemoryAllocException();
+  FillList(*setup_, InTextList, channels);
+}
+
+void CKVDataReader::KVGetChannelFactors(int32_t index, double* scale, double* offset) const {
+  if (scale == nullptr || offset == nullptr) throw NoMemoryAllocException();
+  const CKVChannel& channel = ChannelAt(index);
+  *offset = channel.GetScaledValue(0);
+  *scale = channel.GetScaledValue(1) - *offset;
+}
+
+void CKVDataReader::KVGetChannelProps(int32_t index, int32_t selector, void* buffer, int32_t* size) const {
+  if (buffer == nullptr || size == nullptr) throw NoMemoryAllocException();
+  const CKVChannel& channel = ChannelAt(index);
+  switch (selector) {
+    case ChDataType: return WriteFixed<int32_t>(channel.DataType, buffer, size);
+    case ChDataTypeSize: return WriteFixed<int32_t>(channel.GetSampleBytes(), buffer, size);
+    case ChIndexString: return WriteText(channel.IndexText, buffer, size);
+    case ChIndexStringLength:
+      return WriteFixed<int32_t>(static_cast<int32_t>(channel.IndexText.size() + 1), buffer, size);
+    case ChType: return WriteFixed<int32_t>(ChannelType(channel), buffer, size);
+    case ChScale: {
+      double scale = 0, offset = 0;
+      KVGetChannelFactors(index, &scale, &offset);
+      return WriteFixed<double>(scale, buffer, size);
+    }
+    case ChOffset: return WriteFixed<double>(channel.GetScaledValue(0), buffer, size);
+    case ChSetupXml: {
+      const std::string* text = channel.GetSetupXML();
+      return WriteText(text != nullptr ? *text : std::string(), buffer, size);
+    }
+    case ChSetupXmlLength: return WriteFixed<int32_t>(TextLengthOrZero(channel.GetSetupXML()), buffer, size);
+    case ChPropertiesXml: {
+      const std::string* text = channel.GetPropertiesXML();
+      return WriteText(text != nullptr ? *text : std::string(), buffer, size);
+    }
+    case ChPropertiesXmlLength:
+      return WriteFixed<int32_t>(TextLengthOrZero(channel.GetPropertiesXML()), buffer, size);
+    case ChCustomProps: {
+      const int64_t needed = static_cast<int64_t>(channel.CustomProps.size()) * sizeof(KVCustomProperty);
+      if (*size < needed) throw NoMemoryAllocException();
+      auto* entries = static_cast<KVCustomProperty*>(buffer);
+      for (const auto& property : channel.CustomProps) property.GetCustomProperty(entries++);
+      *size = static_cast<int32_t>(needed);
+      return;
+    }
+    case ChCustomPropsCount:
+      return WriteFixed<int32_t>(static_cast<int32_t>(channel.CustomProps.size()), buffer, size);
+    case ChLongName: return WriteText(channel.LongName, buffer, size);
+    case ChLongNameLength:
+      return WriteFixed<int32_t>(static_cast<int32_t>(channel.LongName.size() + 1), buffer, size);
+    default:
+      return;  // an unknown selector writes nothing
+  }
+}
+
+}  // namespace Korvane::DataReader
