@@ -4,6 +4,8 @@
 // CKVXMLHelperChannels.cpp.
 #include "setup/CKVXMLHelper.h"
 
+#include <stdexcept>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -82,7 +84,7 @@ bool CKVXMLHelper::OpenAndParseFile(MultiStream::CStream* setupStream, MultiStre
   if (!LoadDocument(measInfo, ReadWholeStream(measInfoStream))) return false;
   try {
     FillMeasInfoProperties(&measInfo);
-  } catch (const FileCorruptException&) {
+  } catch (const std::exception&) {
     // The multi-file index is optional; an unreadable one leaves the file readable.
     MeasIndex = -1;
     return false;
@@ -99,6 +101,13 @@ void CKVXMLHelper::InterpretDocument(std::unique_ptr<XML> document, int fileVers
     FillChannelList();
     FilterChannelList();
     Initiate();
+  } catch (const std::invalid_argument&) {
+    // A decimal number that does not parse (stod_s / stof_s) is a damaged setup.
+    CloseFile();
+    throw FileCorruptException("malformed number in the setup");
+  } catch (const std::out_of_range&) {
+    CloseFile();
+    throw FileCorruptException("number out of range in the setup");
   } catch (...) {
     CloseFile();
     throw;

@@ -148,11 +148,16 @@ TEST(ValueReaders, NumbersTooLongForTheFieldAreCorruptNotCut) {
   EXPECT_EQ(Open(wide)->helper().GetBlockSize(), 100);
 }
 
-TEST(ValueReaders, MalformedDecimalNumbersRaiseTheStandardErrors) {
+TEST(ValueReaders, MalformedDecimalNumbersAreACorruptSetup) {
   SetupBuilder setup;
   setup.Property("SampleRate", "fast");
   setup.AddChannel("AI;0", "x");
-  EXPECT_THROW(Open(setup), std::invalid_argument);
+  EXPECT_THROW(Open(setup), FileCorruptException);
+
+  SetupBuilder huge;
+  huge.Property("SampleRate", "1e999");
+  huge.AddChannel("AI;0", "x");
+  EXPECT_THROW(Open(huge), FileCorruptException);
 
   SetupBuilder comma;
   comma.Property("SampleRate", "2,5");
