@@ -5,6 +5,7 @@
 #include "events/CBlockEvents.h"
 #include "events/CTrigInfoEvent.h"
 #include "events/EventRecordReader.h"
+#include "multistream/CBufferedStream.h"
 #include "multistream/CStream.h"
 
 namespace Korvane::DataReader::Events {
@@ -66,7 +67,10 @@ LevelDivisors ComputeLevelDivisors(int32_t blockSize, const std::array<int32_t, 
 
 CKVEventHelper::~CKVEventHelper() = default;
 
-void CKVEventHelper::ReadFromStream(CStream* stream) {
+void CKVEventHelper::ReadFromStream(CStream* source) {
+  // Records are taken apart a few bytes at a time: read them through a window.
+  MultiStream::CBufferedStream buffered(*source);
+  CStream* stream = &buffered;
   const int32_t version = ReadInt32(*stream);
   if (version <= 0) throw FileCorruptException("event stream version");
   auto readEvent = [&](int32_t type) {

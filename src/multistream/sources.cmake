@@ -2,6 +2,7 @@
 target_sources(kvdatareader_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CStream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CBaseStream.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CBufferedStream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CFileStream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CFilePage.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CVirtualStream.cpp
