@@ -43,7 +43,9 @@ class ChannelQuery : public ::testing::Test {
     int32_t n = -1;
     EXPECT_EQ(count(reader_, &n), Ok);
     std::vector<KVChannel> channels(static_cast<size_t>(n));
-    if (n > 0) EXPECT_EQ(fill(reader_, channels.data()), Ok);
+    if (n > 0) {
+      EXPECT_EQ(fill(reader_, channels.data()), Ok);
+    }
     return channels;
   }
 
