@@ -105,15 +105,17 @@ void CKVDataReader::KVCloseDataFile() {
   ClearDataFile();
 }
 
+// The engine lets go of its index managers and stream adapters before the
+// container that owns the streams closes.
 void CKVDataReader::ClearDataFile() noexcept {
   fileOpen_ = false;
   setup_->CloseFile();
+  engine_->Clear();
+  engine_->SetContainer(nullptr);
   if (container_) {
     container_->CloseFile();
     container_.reset();
   }
-  engine_->SetContainer(nullptr);
-  engine_->Clear();
   events_->Clear();
 }
 
