@@ -42,19 +42,19 @@ struct LongChannel {
 
   explicit LongChannel(uint32_t capacity) : leafCapacity(capacity) {
     // Irregular but increasing times: 1 ms apart with up to 0.9 ms of jitter.
-    Korvane::DataReader::TestKit::AsyncIndexChannelSpec spec;
-    spec.channelIndex = kChannel;
-    spec.valueSize = kValueSize;
-    spec.leafCapacity = capacity;
-    spec.timestamps.resize(kSamples);
+    Korvane::DataReader::TestKit::AsyncIndexChannelContents contents;
+    contents.channelIndex = kChannel;
+    contents.valueSize = kValueSize;
+    contents.leafCapacity = capacity;
+    contents.timestamps.resize(kSamples);
     uint64_t state = 12345;
     for (uint64_t k = 0; k < kSamples; ++k) {
       state = state * 6364136223846793005ull + 1442695040888963407ull;
-      spec.timestamps[k] = static_cast<double>(k) * 1e-3 + static_cast<double>(state >> 54) * 1e-6 * 0.9;
+      contents.timestamps[k] = static_cast<double>(k) * 1e-3 + static_cast<double>(state >> 54) * 1e-6 * 0.9;
     }
     Korvane::DataReader::TestKit::AsyncIndexWriter writer(true);
-    treeHeight = writer.AddChannel(spec).treeHeight;
-    timestamps = std::move(spec.timestamps);
+    treeHeight = writer.AddChannel(contents).treeHeight;
+    timestamps = std::move(contents.timestamps);
     auto streams = writer.Streams();
     values = kit::make_local_shared<MemoryStream>(std::move(streams.valueStream));
     nodes = kit::make_local_shared<MemoryStream>(std::move(streams.nodeStream));

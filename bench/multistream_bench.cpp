@@ -34,15 +34,15 @@ struct Files {
     namespace Kit = Korvane::DataReader::TestKit;
     container = dir.File("big.kvd");
     plain = dir.File("big.bin");
-    std::vector<Kit::MultiStreamSpec> specs;
+    std::vector<Kit::StoredStreamLayout> layouts;
     for (int i = 0; i < 4; ++i) {
-      specs.push_back({"STREAM" + std::to_string(i), Kit::PatternBytes(kStreamBytes, static_cast<uint8_t>(i)),
+      layouts.push_back({"STREAM" + std::to_string(i), Kit::PatternBytes(kStreamBytes, static_cast<uint8_t>(i)),
                        kPayloadBytes, true});
     }
     Kit::MultiStreamOptions options;
     options.writePageTable = true;
-    Kit::WriteMultiStreamFile(container, options, specs);
-    Kit::WriteFile(plain, specs[1].data);
+    Kit::WriteMultiStreamFile(container, options, layouts);
+    Kit::WriteFile(plain, layouts[1].data);
   }
 };
 

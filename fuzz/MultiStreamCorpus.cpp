@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string out = std::string(argv[1]) + "/";
-  const std::vector<MultiStreamSpec> streams = {
+  const std::vector<StoredStreamLayout> streams = {
       {"SETUP___", PatternBytes(90, 1), 32, true},
       {"EVENTS__", EventRecords(), 24, true, true},
       {"DBDATA", PatternBytes(200, 2), 48, true},

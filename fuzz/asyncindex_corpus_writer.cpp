@@ -20,26 +20,26 @@ std::vector<double> Ramp(size_t count, double step) {
   return stamps;
 }
 
-AsyncIndexChannelSpec Channel(uint32_t index, uint32_t valueSize, std::vector<double> stamps, uint32_t capacity) {
-  AsyncIndexChannelSpec spec;
-  spec.channelIndex = index;
-  spec.valueSize = valueSize;
-  spec.timestamps = std::move(stamps);
-  spec.leafCapacity = capacity;
-  return spec;
+AsyncIndexChannelContents Channel(uint32_t index, uint32_t valueSize, std::vector<double> stamps, uint32_t capacity) {
+  AsyncIndexChannelContents contents;
+  contents.channelIndex = index;
+  contents.valueSize = valueSize;
+  contents.timestamps = std::move(stamps);
+  contents.leafCapacity = capacity;
+  return contents;
 }
 
 // The four channels; channel 3 after gaps in both streams.
 AsyncIndexStreams AllChannels(bool finalized, bool linkNext, uint32_t& valueStart3, uint32_t& nodeStart3) {
   AsyncIndexWriter writer(finalized);
-  AsyncIndexChannelSpec c0 = Channel(0, 8, Ramp(40, 0.5), 4);
-  AsyncIndexChannelSpec c1 = Channel(1, 4, {1, 2, 2, 2, 2, 2, 2, 3, 4, 4, 4, 5}, 3);
-  AsyncIndexChannelSpec c2 = Channel(2, 1, Ramp(19, 1.0), 2);
-  AsyncIndexChannelSpec c3 = Channel(3, 8, Ramp(30, 0.25), 5);
+  AsyncIndexChannelContents c0 = Channel(0, 8, Ramp(40, 0.5), 4);
+  AsyncIndexChannelContents c1 = Channel(1, 4, {1, 2, 2, 2, 2, 2, 2, 3, 4, 4, 4, 5}, 3);
+  AsyncIndexChannelContents c2 = Channel(2, 1, Ramp(19, 1.0), 2);
+  AsyncIndexChannelContents c3 = Channel(3, 8, Ramp(30, 0.25), 5);
   c3.ownStarts = true;
   c3.valueStreamGap = 11;
   c3.nodeStreamGap = 5;
-  for (AsyncIndexChannelSpec* spec : {&c0, &c1, &c2, &c3}) spec->linkNextLeaves = linkNext;
+  for (AsyncIndexChannelContents* contents : {&c0, &c1, &c2, &c3}) contents->linkNextLeaves = linkNext;
   writer.AddChannel(c0);
   writer.AddUnknownRecord(77);
   writer.AddChannel(c1);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 #include "events/CKVEventHelper.h"
 #include "multistream/CMultiStream.h"
 #include "testkit/MultiStreamWriter.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 #include "multistream/CMultiStream.h"
 #include "multistream/CZipStream.h"
 #include "testkit/ByteWriter.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 #include "setup/CKVXMLHelper.h"
 #include "xml/XML.h"
 

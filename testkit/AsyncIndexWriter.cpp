@@ -25,24 +25,24 @@ std::vector<uint8_t> SampleValueBytes(uint64_t n, uint32_t valueSize) {
   return bytes;
 }
 
-uint64_t AsyncIndexWriter::WriteLeaf(const AsyncIndexChannelSpec& spec, size_t first, size_t count,
+uint64_t AsyncIndexWriter::WriteLeaf(const AsyncIndexChannelContents& contents, size_t first, size_t count,
                                      uint64_t totalCount, uint64_t previous, uint64_t valueStart, uint64_t nodeStart,
                                      uint32_t sequence) {
   // Leaf data: the values, then the time stamps.
   const uint64_t dataPosition = values_.size() - valueStart;
   ByteWriter data;
   for (size_t k = first; k < first + count; ++k) {
-    if (spec.values.empty()) {
-      data.Bytes(SampleValueBytes(k, spec.valueSize));
+    if (contents.values.empty()) {
+      data.Bytes(SampleValueBytes(k, contents.valueSize));
     } else {
-      data.Bytes(spec.values.data() + k * spec.valueSize, spec.valueSize);
+      data.Bytes(contents.values.data() + k * contents.valueSize, contents.valueSize);
     }
   }
-  for (size_t k = first; k < first + count; ++k) data.F64(spec.timestamps[k]);
+  for (size_t k = first; k < first + count; ++k) data.F64(contents.timestamps[k]);
   Append(values_, data.bytes());
 
-  const bool continuesRun = spec.markDuplicateContinuation && first > 0 &&
-                            spec.timestamps[first] == spec.timestamps[first - 1];
+  const bool continuesRun = contents.markDuplicateContinuation && first > 0 &&
+                            contents.timestamps[first] == contents.timestamps[first - 1];
   // Header: flags in the low byte, a node value above that the reader only keeps.
   const uint32_t header = (continuesRun ? kDuplicateContinuationFlag : 0) | ((sequence & 0xFFFFFF) << 8);
   const uint64_t offset = nodes_.size() - nodeStart;
@@ -53,10 +53,10 @@ uint64_t AsyncIndexWriter::WriteLeaf(const AsyncIndexChannelSpec& spec, size_t f
       .U64(dataPosition)
       .U64(previous)
       .U64(kNoNode)
-      .F64(spec.timestamps[first + count - 1]);
+      .F64(contents.timestamps[first + count - 1]);
   Append(nodes_, leaf.bytes());
   // The previous leaf learns its successor only now.
-  if (spec.linkNextLeaves && previous != kNoNode) PatchU64(nodes_, nodeStart + previous + 32, offset);
+  if (contents.linkNextLeaves && previous != kNoNode) PatchU64(nodes_, nodeStart + previous + 32, offset);
   return offset;
 }
 
@@ -77,16 +77,16 @@ AsyncIndexWriter::Child AsyncIndexWriter::WriteInner(const std::vector<Child>& c
   return Child{offset | kInnerNodeBit, children.back().lastTimestamp};
 }
 
-AsyncIndexChannelInfo AsyncIndexWriter::AddChannel(const AsyncIndexChannelSpec& spec) {
-  if (spec.leafCapacity == 0) throw std::invalid_argument("leaf capacity 0");
-  if (!spec.values.empty() && spec.values.size() != spec.timestamps.size() * spec.valueSize) {
+AsyncIndexChannelInfo AsyncIndexWriter::AddChannel(const AsyncIndexChannelContents& contents) {
+  if (contents.leafCapacity == 0) throw std::invalid_argument("leaf capacity 0");
+  if (!contents.values.empty() && contents.values.size() != contents.timestamps.size() * contents.valueSize) {
     throw std::invalid_argument("values do not match the time stamps");
   }
   AsyncIndexChannelInfo info;
-  info.channelIndex = spec.channelIndex;
-  if (spec.ownStarts) {
-    values_.insert(values_.end(), spec.valueStreamGap, 0xEE);
-    nodes_.insert(nodes_.end(), spec.nodeStreamGap, 0xEE);
+  info.channelIndex = contents.channelIndex;
+  if (contents.ownStarts) {
+    values_.insert(values_.end(), contents.valueStreamGap, 0xEE);
+    nodes_.insert(nodes_.end(), contents.nodeStreamGap, 0xEE);
     info.valueStreamStart = values_.size();
     info.nodeStreamStart = nodes_.size();
   }
@@ -104,12 +104,12 @@ AsyncIndexChannelInfo AsyncIndexWriter::AddChannel(const AsyncIndexChannelSpec& 
   };
   uint64_t previous = kNoNode;
   uint32_t sequence = 0;
-  for (size_t first = 0; first < spec.timestamps.size(); first += spec.leafCapacity) {
-    const size_t count = std::min<size_t>(spec.leafCapacity, spec.timestamps.size() - first);
-    previous = WriteLeaf(spec, first, count, first + count, previous, info.valueStreamStart, info.nodeStreamStart,
+  for (size_t first = 0; first < contents.timestamps.size(); first += contents.leafCapacity) {
+    const size_t count = std::min<size_t>(contents.leafCapacity, contents.timestamps.size() - first);
+    previous = WriteLeaf(contents, first, count, first + count, previous, info.valueStreamStart, info.nodeStreamStart,
                          ++sequence);
     info.leafOffsets.push_back(previous);
-    leaves.push_back(Child{previous, spec.timestamps[first + count - 1]});
+    leaves.push_back(Child{previous, contents.timestamps[first + count - 1]});
     if (leaves.size() == kFanOut) {
       attach(leaves, 0);
       for (size_t level = 0; level < levels.size() && levels[level].size() == kFanOut; ++level) {
@@ -120,7 +120,7 @@ AsyncIndexChannelInfo AsyncIndexWriter::AddChannel(const AsyncIndexChannelSpec& 
   info.leafCount = info.leafOffsets.size();
 
   ByteWriter record;
-  record.U32(spec.channelIndex);
+  record.U32(contents.channelIndex);
   if (finalized_) {
     // Close the tree: parents over what is left, bottom up, until one node remains.
     std::vector<Child> carry = std::move(leaves);

@@ -24,7 +24,7 @@ constexpr uint32_t kDuplicateContinuationFlag = 0x02;
 constexpr uint32_t kEndOfRecords = 0xFFFFFFFF;
 }  // namespace AsyncIndexFormat
 
-struct AsyncIndexChannelSpec {
+struct AsyncIndexChannelContents {
   uint32_t channelIndex = 0;
   uint32_t valueSize = 8;
   std::vector<double> timestamps;
@@ -66,7 +66,7 @@ class AsyncIndexWriter {
   explicit AsyncIndexWriter(bool finalized) : finalized_(finalized) {}
 
   // Writes the channel's leaves and nodes and appends its root-node record.
-  AsyncIndexChannelInfo AddChannel(const AsyncIndexChannelSpec& spec);
+  AsyncIndexChannelInfo AddChannel(const AsyncIndexChannelContents& contents);
   // Appends a record for a channel the reader does not know: a root position
   // (finalized) or a small list of levels and leaves (unfinished), all pointing at
   // nothing the reader could read.
@@ -83,7 +83,7 @@ class AsyncIndexWriter {
     double lastTimestamp;
   };
 
-  uint64_t WriteLeaf(const AsyncIndexChannelSpec& spec, size_t first, size_t count, uint64_t totalCount,
+  uint64_t WriteLeaf(const AsyncIndexChannelContents& contents, size_t first, size_t count, uint64_t totalCount,
                      uint64_t previous, uint64_t valueStart, uint64_t nodeStart, uint32_t sequence);
   Child WriteInner(const std::vector<Child>& children, uint64_t nodeStart);
 

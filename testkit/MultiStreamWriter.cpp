@@ -98,16 +98,16 @@ void AppendEntry(ByteWriter& out, int generation, int64_t positionField, const P
 
 }  // namespace
 
-WrittenMultiStream BuildMultiStreamFile(const MultiStreamOptions& options, const std::vector<MultiStreamSpec>& specs) {
+WrittenMultiStream BuildMultiStreamFile(const MultiStreamOptions& options, const std::vector<StoredStreamLayout>& layouts) {
   const int generation = options.generation;
   if (generation < 1 || generation > 4) throw std::invalid_argument("generation must be 1 to 4");
   if (options.description.size() > kDescriptionField) throw std::invalid_argument("description too long");
 
   std::vector<PlacedStream> streams;
-  streams.reserve(specs.size() + 1);
-  for (const MultiStreamSpec& spec : specs) {
-    streams.push_back({spec.code, spec.data, spec.payloadSize, spec.inPageTable && generation >= 2,
-                       spec.nextLinksFromTable, {}});
+  streams.reserve(layouts.size() + 1);
+  for (const StoredStreamLayout& layout : layouts) {
+    streams.push_back({layout.code, layout.data, layout.payloadSize, layout.inPageTable && generation >= 2,
+                       layout.nextLinksFromTable, {}});
   }
   Layout layout(generation);
   layout.SetEnd(static_cast<int64_t>(kTestDirectoryEntryOffset + EntryBytes(generation)));
@@ -170,7 +170,7 @@ WrittenMultiStream BuildMultiStreamFile(const MultiStreamOptions& options, const
 }
 
 WrittenMultiStream WriteMultiStreamFile(const std::string& path, const MultiStreamOptions& options,
-                                        const std::vector<MultiStreamSpec>& streams) {
+                                        const std::vector<StoredStreamLayout>& streams) {
   WrittenMultiStream written = BuildMultiStreamFile(options, streams);
   WriteFile(path, written.bytes);
   return written;

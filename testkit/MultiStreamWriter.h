@@ -20,7 +20,7 @@ inline constexpr size_t kTestReservedOffset = 125;
 inline constexpr size_t kTestDirectoryEntryOffset = 126;
 
 // One stream to store.
-struct MultiStreamSpec {
+struct StoredStreamLayout {
   std::string code;
   std::vector<uint8_t> data;
   int32_t payloadSize = 100;
@@ -61,11 +61,11 @@ struct WrittenMultiStream {
   WrittenStream directory;
 };
 
-WrittenMultiStream BuildMultiStreamFile(const MultiStreamOptions& options, const std::vector<MultiStreamSpec>& streams);
+WrittenMultiStream BuildMultiStreamFile(const MultiStreamOptions& options, const std::vector<StoredStreamLayout>& streams);
 
 // Builds the file and writes it to path.
 WrittenMultiStream WriteMultiStreamFile(const std::string& path, const MultiStreamOptions& options,
-                                        const std::vector<MultiStreamSpec>& streams);
+                                        const std::vector<StoredStreamLayout>& streams);
 
 // A description text whose version string gives `version`: "X<m> SP<p>" for 7000 to
 // 7999, "<year>.<n>" from 8000, dotted digits below 7000.

@@ -51,11 +51,11 @@ void WriteRecording(const std::string& path, const Recording& recording) {
     WriteZipFile(path, members, recording.storingWords.empty() ? description : recording.storingWords);
     return;
   }
-  std::vector<MultiStreamSpec> specs;
-  for (auto& [code, data] : all) specs.push_back({.code = code, .data = data, .payloadSize = kPayloadBytes});
+  std::vector<StoredStreamLayout> layouts;
+  for (auto& [code, data] : all) layouts.push_back({.code = code, .data = data, .payloadSize = kPayloadBytes});
   MultiStreamOptions options;
   options.description = description;
-  WriteMultiStreamFile(path, options, specs);
+  WriteMultiStreamFile(path, options, layouts);
 }
 
 }  // namespace Korvane::DataReader::TestKit

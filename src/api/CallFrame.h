@@ -6,8 +6,8 @@
 #include <exception>
 
 #include "KVDataReaderLib.h"
-#include "api/DataReaderLibException.h"
 #include "api/LastStatus.h"
+#include "common/DataReaderLibException.h"
 #include "reader/CKVDataReader.h"
 
 namespace Korvane::DataReader::Api {

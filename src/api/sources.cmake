@@ -1,4 +1,3 @@
-target_sources(kvdatareader_core PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/DataReaderLibException.cpp
+target_sources(kv_api PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/LastStatus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReaderRegistry.cpp)

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 #include "engine/AsyncIndStream.h"
 #include "engine/CheckAndRepairEventList.h"
 #include "events/CKVEventHelper.h"

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 #include "events/CEventEntry.h"
 #include "events/CKVEventHelper.h"
 

@@ -1,4 +1,4 @@
-target_sources(kvdatareader_core PRIVATE
+target_sources(kv_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/AsyncIndStream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CDataLoadEngine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CheckAndRepairEventList.cpp)

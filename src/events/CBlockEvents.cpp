@@ -1,10 +1,10 @@
 // Stored blocks of notice, voice, module and alarm events.
 #include "events/CBlockEvents.h"
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
+#include "common/TextUtils.h"
 #include "events/EventRecordReader.h"
 #include "multistream/CStream.h"
-#include "setup/TextUtils.h"
 
 namespace Korvane::DataReader::Events {
 namespace {

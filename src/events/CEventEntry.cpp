@@ -1,10 +1,10 @@
 // The common event record and the default display text.
 #include "events/CEventEntry.h"
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
+#include "common/TextUtils.h"
 #include "events/EventRecordReader.h"
 #include "multistream/CStream.h"
-#include "setup/TextUtils.h"
 
 namespace Korvane::DataReader::Events {
 namespace {

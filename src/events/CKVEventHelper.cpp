@@ -1,7 +1,7 @@
 // Reading the event stream, the public event list and the recorded regions.
 #include "events/CKVEventHelper.h"
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 #include "events/CBlockEvents.h"
 #include "events/CTrigInfoEvent.h"
 #include "events/EventRecordReader.h"

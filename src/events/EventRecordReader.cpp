@@ -4,9 +4,9 @@
 #include <bit>
 #include <memory>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
+#include "common/TextUtils.h"
 #include "multistream/CStream.h"
-#include "setup/TextUtils.h"
 
 namespace Korvane::DataReader::Events {
 namespace {

@@ -1,4 +1,4 @@
-target_sources(kvdatareader_core PRIVATE
+target_sources(kv_events PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CBlockEvents.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CEventEntry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CKVEventHelper.cpp

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
+#include "common/LittleEndian.h"
 #include "multistream/CFileStream.h"
-#include "multistream/LittleEndian.h"
 
 namespace Korvane::DataReader::MultiStream {
 namespace {

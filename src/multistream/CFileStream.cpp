@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 
 namespace Korvane::DataReader::MultiStream {
 namespace {

@@ -3,10 +3,10 @@
 
 #include <cstring>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
+#include "common/LittleEndian.h"
 #include "multistream/CFileStream.h"
 #include "multistream/FileVersion.h"
-#include "multistream/LittleEndian.h"
 
 namespace Korvane::DataReader::MultiStream {
 namespace {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <memory>
 
-#include "api/DataReaderLibException.h"
-#include "multistream/LittleEndian.h"
+#include "common/DataReaderLibException.h"
+#include "common/LittleEndian.h"
 
 namespace Korvane::DataReader::MultiStream {
 

@@ -4,10 +4,10 @@
 
 #include <cstring>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
+#include "common/LittleEndian.h"
 #include "multistream/CFileStream.h"
 #include "multistream/CMultiStream.h"
-#include "multistream/LittleEndian.h"
 
 namespace Korvane::DataReader::MultiStream {
 namespace {

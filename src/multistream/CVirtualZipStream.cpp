@@ -4,7 +4,7 @@
 
 #include <sys/types.h>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 
 namespace Korvane::DataReader::MultiStream {
 

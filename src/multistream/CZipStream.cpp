@@ -12,7 +12,7 @@
 #include <system_error>
 #include <vector>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 
 namespace Korvane::DataReader::MultiStream {
 namespace {

@@ -1,5 +1,5 @@
 # The multistream subsystem lists its sources here.
-target_sources(kvdatareader_core PRIVATE
+target_sources(kv_multistream PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CStream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CBaseStream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CBufferedStream.cpp

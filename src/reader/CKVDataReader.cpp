@@ -7,13 +7,13 @@
 #include <cstring>
 #include <string>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
+#include "common/TextUtils.h"
 #include "engine/CDataLoadEngine.h"
 #include "events/CKVEventHelper.h"
 #include "multistream/CMultiStream.h"
 #include "multistream/CZipStream.h"
 #include "setup/CKVXMLHelper.h"
-#include "setup/TextUtils.h"
 
 namespace Korvane::DataReader {
 namespace {

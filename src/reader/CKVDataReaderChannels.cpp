@@ -4,11 +4,11 @@
 #include <cstring>
 #include <string>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
+#include "common/TextUtils.h"
 #include "reader/CKVDataReader.h"
 #include "setup/CKVChannel.h"
 #include "setup/CKVXMLHelper.h"
-#include "setup/TextUtils.h"
 
 namespace Korvane::DataReader {
 namespace {

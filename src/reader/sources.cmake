@@ -1,3 +1,3 @@
-target_sources(kvdatareader_core PRIVATE
+target_sources(kv_reader PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CKVDataReader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CKVDataReaderChannels.cpp)

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "common/TextUtils.h"
 #include "setup/NumberParsers.h"
-#include "setup/TextUtils.h"
 
 namespace Korvane::DataReader {
 

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/TextUtils.h"
 #include "setup/ChannelGroups.h"
 #include "setup/KVIndex.h"
-#include "setup/TextUtils.h"
 
 namespace Korvane::DataReader {
 

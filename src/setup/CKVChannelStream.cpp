@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 #include "multistream/CStream.h"
 #include "setup/CKVChannel.h"
 

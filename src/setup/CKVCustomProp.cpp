@@ -2,7 +2,7 @@
 // entry.
 #include "setup/CKVCustomProp.h"
 
-#include "setup/TextUtils.h"
+#include "common/TextUtils.h"
 
 namespace Korvane::DataReader {
 

@@ -12,9 +12,9 @@
 #include <limits>
 #include <string>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
+#include "common/TextUtils.h"
 #include "multistream/CStream.h"
-#include "setup/TextUtils.h"
 #include "xml/XML.h"
 
 namespace Korvane::DataReader {

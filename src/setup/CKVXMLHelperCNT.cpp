@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <string>
 
+#include "common/TextUtils.h"
 #include "setup/CKVXMLHelper.h"
 #include "setup/SetupValueReader.h"
-#include "setup/TextUtils.h"
 #include "xml/XMLElement.h"
 
 namespace Korvane::DataReader {

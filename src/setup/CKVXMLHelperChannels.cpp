@@ -10,11 +10,11 @@
 #include <unordered_map>
 #include <utility>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
+#include "common/TextUtils.h"
 #include "setup/CKVXMLHelper.h"
 #include "setup/KVIndex.h"
 #include "setup/SetupValueReader.h"
-#include "setup/TextUtils.h"
 #include "xml/XML.h"
 
 namespace Korvane::DataReader {

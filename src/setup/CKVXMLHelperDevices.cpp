@@ -4,10 +4,10 @@
 // them and hand each to FillChannel.
 #include <string>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
+#include "common/TextUtils.h"
 #include "setup/CKVXMLHelper.h"
 #include "setup/SetupValueReader.h"
-#include "setup/TextUtils.h"
 #include "xml/XMLElement.h"
 
 namespace Korvane::DataReader {

@@ -2,9 +2,9 @@
 // attribute lookups, and the online and offline stream records.
 #include <string>
 
+#include "common/TextUtils.h"
 #include "setup/CKVXMLHelper.h"
 #include "setup/SetupValueReader.h"
-#include "setup/TextUtils.h"
 #include "xml/XMLElement.h"
 
 namespace Korvane::DataReader {

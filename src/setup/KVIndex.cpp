@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/TextUtils.h"
 #include "setup/ChannelGroups.h"
-#include "setup/TextUtils.h"
 
 namespace Korvane::DataReader {
 namespace {

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <limits>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
+#include "common/TextUtils.h"
 #include "setup/NumberParsers.h"
-#include "setup/TextUtils.h"
 #include "xml/XMLElement.h"
 #include "xml/XMLText.h"
 

@@ -1,9 +1,8 @@
 # The setup subsystem lists its sources here.
-target_sources(kvdatareader_core PRIVATE
+target_sources(kv_setup PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ChannelGroups.cpp
   ${CMAKE_CURRENT_LIST_DIR}/KVIndex.cpp
   ${CMAKE_CURRENT_LIST_DIR}/NumberParsers.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/TextUtils.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CArrayInfo.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CKVChannel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CKVChannelDecode.cpp

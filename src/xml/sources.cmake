@@ -1,5 +1,5 @@
 # The xml subsystem lists its sources here.
-target_sources(kvdatareader_core PRIVATE
+target_sources(kv_xml PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/XML.cpp
   ${CMAKE_CURRENT_LIST_DIR}/XMLConvenience.cpp
   ${CMAKE_CURRENT_LIST_DIR}/XMLElement.cpp

@@ -22,15 +22,15 @@ struct Recording {
   std::string measInfo;  // MEASINFO text; empty: no such stream
   std::string description;
   int32_t stopBlock = 10;
-  std::vector<TestKit::MultiStreamSpec> extraStreams;
+  std::vector<TestKit::StoredStreamLayout> extraStreams;
 
   Recording() {
     setup.Property("SampleRate", 1000.0).Property("BlockSize", 100);
     setup.MeasurementOnlineInfo(400, {64});
   }
 
-  std::vector<TestKit::MultiStreamSpec> Streams() const {
-    std::vector<TestKit::MultiStreamSpec> streams;
+  std::vector<TestKit::StoredStreamLayout> Streams() const {
+    std::vector<TestKit::StoredStreamLayout> streams;
     if (withSetup) {
       const std::string text = setup.Text();
       streams.push_back({.code = setupCode, .data = std::vector<uint8_t>(text.begin(), text.end())});

@@ -31,7 +31,7 @@ struct Damaged {
 
   Damaged() {
     AsyncIndexWriter writer(true);
-    info = writer.AddChannel(Spec(1, Ramp(200), 4));
+    info = writer.AddChannel(ChannelContents(1, Ramp(200), 4));
     streams = writer.Streams();
     root = LoadU64(streams.rootNodeStream, 5);
   }
@@ -93,9 +93,9 @@ TEST(DamagedIndex, LoopsInTheTreeEndInsteadOfDescendingForever) {
   // Every item of every inner node leads to the same child: a tree of 8^depth
   // paths. With the leaves' links gone the walk for a next leaf must still end.
   AsyncIndexWriter writer(true);
-  AsyncIndexChannelSpec spec = Spec(1, Ramp(64), 1);
-  spec.linkNextLeaves = false;
-  AsyncIndexChannelInfo info = writer.AddChannel(spec);
+  AsyncIndexChannelContents contents = ChannelContents(1, Ramp(64), 1);
+  contents.linkNextLeaves = false;
+  AsyncIndexChannelInfo info = writer.AddChannel(contents);
   AsyncIndexStreams streams = writer.Streams();
   const uint64_t rootOffset = LoadU64(streams.rootNodeStream, 5);
   for (uint32_t item = 0; item < 8; ++item) {
@@ -202,7 +202,7 @@ TEST(DamagedIndex, LeavesEndingBeforeTheEndIteratorReportCursorBeyondEof) {
 
 TEST(DamagedIndex, UnfinishedRemainderWithALoop) {
   AsyncIndexWriter writer(false);
-  const AsyncIndexChannelInfo info = writer.AddChannel(Spec(1, Ramp(40), 2));  // 20 leaves: 2 nodes, 4 leaves
+  const AsyncIndexChannelInfo info = writer.AddChannel(ChannelContents(1, Ramp(40), 2));  // 20 leaves: 2 nodes, 4 leaves
   AsyncIndexStreams streams = writer.Streams();
   // The first unattached inner node (its offset is in the record) points to itself.
   const uint64_t node = LoadU64(streams.rootNodeStream, 1 + 4 + 1 + 1);

@@ -16,7 +16,7 @@
 namespace Korvane::DataReader::AsyncIndexTest {
 
 using TestKit::AsyncIndexChannelInfo;
-using TestKit::AsyncIndexChannelSpec;
+using TestKit::AsyncIndexChannelContents;
 using TestKit::AsyncIndexStreams;
 using TestKit::AsyncIndexWriter;
 using Manager = AsyncIndexManager;
@@ -95,21 +95,21 @@ inline LoadedIndex LoadIndex(const AsyncIndexStreams& streams, const std::vector
 }
 
 // A channel of the given time stamps in leaves of leafCapacity samples.
-inline AsyncIndexChannelSpec Spec(uint32_t channelIndex, std::vector<double> timestamps, uint32_t leafCapacity) {
-  AsyncIndexChannelSpec spec;
-  spec.channelIndex = channelIndex;
-  spec.timestamps = std::move(timestamps);
-  spec.leafCapacity = leafCapacity;
-  return spec;
+inline AsyncIndexChannelContents ChannelContents(uint32_t channelIndex, std::vector<double> timestamps, uint32_t leafCapacity) {
+  AsyncIndexChannelContents contents;
+  contents.channelIndex = channelIndex;
+  contents.timestamps = std::move(timestamps);
+  contents.leafCapacity = leafCapacity;
+  return contents;
 }
 
 // Writes one channel and loads it (channel index 1).
-inline LoadedIndex LoadOne(const AsyncIndexChannelSpec& spec, bool finalized = true,
+inline LoadedIndex LoadOne(const AsyncIndexChannelContents& contents, bool finalized = true,
                            AsyncIndexChannelInfo* info = nullptr) {
   AsyncIndexWriter writer(finalized);
-  const AsyncIndexChannelInfo written = writer.AddChannel(spec);
+  const AsyncIndexChannelInfo written = writer.AddChannel(contents);
   if (info != nullptr) *info = written;
-  return LoadIndex(writer.Streams(), {SetupOf(written, spec.valueSize)});
+  return LoadIndex(writer.Streams(), {SetupOf(written, contents.valueSize)});
 }
 
 // 0, 1, 2, ... count - 1 as time stamps.

@@ -27,7 +27,7 @@ Place PlaceOf(const IterPtr& it, const AsyncIndexChannelInfo& info) {
 
 TEST(IndexMove, MovesAcrossLeavesInBothDirections) {
   AsyncIndexChannelInfo info;
-  LoadedIndex index = LoadOne(Spec(1, Ramp(30), 10), true, &info);
+  LoadedIndex index = LoadOne(ChannelContents(1, Ramp(30), 10), true, &info);
   Manager& m = *index.manager;
   IterPtr first = m.getFirstPos(1);
   IterPtr at8 = m.moveIterator(1, first, 8, kStop);
@@ -59,7 +59,7 @@ TEST(IndexMove, MovesAcrossLeavesInBothDirections) {
 
 TEST(IndexMove, BeyondEitherEndByStrategy) {
   AsyncIndexChannelInfo info;
-  LoadedIndex index = LoadOne(Spec(1, Ramp(30), 10), true, &info);
+  LoadedIndex index = LoadOne(ChannelContents(1, Ramp(30), 10), true, &info);
   Manager& m = *index.manager;
   IterPtr at13 = m.moveIterator(1, m.getFirstPos(1), 13, kStop);
 
@@ -80,7 +80,7 @@ TEST(IndexMove, BeyondEitherEndByStrategy) {
 }
 
 TEST(IndexMove, EveryDistanceFromEveryStartOfADeepTree) {
-  LoadedIndex index = LoadOne(Spec(1, Ramp(300), 3));
+  LoadedIndex index = LoadOne(ChannelContents(1, Ramp(300), 3));
   Manager& m = *index.manager;
   IterPtr first = m.getFirstPos(1);
   for (int64_t from = 0; from < 300; from += 7) {
@@ -95,7 +95,7 @@ TEST(IndexMove, EveryDistanceFromEveryStartOfADeepTree) {
 }
 
 TEST(IndexMove, BackwardsOverARunOfEqualTimeStampsSpanningLeaves) {
-  LoadedIndex index = LoadOne(Spec(1, {3, 3, 3, 3, 3, 3, 4, 5, 6}, 3));
+  LoadedIndex index = LoadOne(ChannelContents(1, {3, 3, 3, 3, 3, 3, 4, 5, 6}, 3));
   Manager& m = *index.manager;
   auto& channel = *m.getChannel(1);
   IterPtr last3 = m.searchTimestamp(1, 3.0, DuplFoundStrategy::Last, NotFoundStrategy::Fail);
@@ -113,7 +113,7 @@ TEST(IndexMove, BackwardsOverARunOfEqualTimeStampsSpanningLeaves) {
 }
 
 TEST(IndexCount, WindowsWithAndWithoutNeighbours) {
-  LoadedIndex index = LoadOne(Spec(1, {1.0, 2.0, 3.0, 4.0}, 2));
+  LoadedIndex index = LoadOne(ChannelContents(1, {1.0, 2.0, 3.0, 4.0}, 2));
   Manager& m = *index.manager;
   EXPECT_EQ(m.getSampleCount(1, 1.0, 3.0, false), 2u);
   EXPECT_EQ(m.getSampleCount(1, 1.5, 2.5, true), 3u);
@@ -137,7 +137,7 @@ TEST(IndexCount, MatchesTheTimeStampsForWindowsOnAndBetweenSamples) {
   std::vector<double> ts;
   for (int i = 0; i < 200; ++i) ts.push_back(static_cast<double>(i / 3));  // runs of three
   for (uint32_t capacity : {2u, 3u, 5u}) {
-    LoadedIndex index = LoadOne(Spec(1, ts, capacity));
+    LoadedIndex index = LoadOne(ChannelContents(1, ts, capacity));
     for (double t0 = -1.0; t0 < 70.0; t0 += 0.5) {
       for (double t1 = t0; t1 < t0 + 6.0; t1 += 1.5) {
         ASSERT_EQ(index.manager->getSampleCount(1, t0, t1, false), ExpectedCount(ts, t0, t1))
@@ -148,7 +148,7 @@ TEST(IndexCount, MatchesTheTimeStampsForWindowsOnAndBetweenSamples) {
 }
 
 TEST(IndexCopy, CopiesValuesAndTimeStampsAcrossLeavesAtCapacity) {
-  LoadedIndex index = LoadOne(Spec(1, Ramp(50, 0.5), 4));
+  LoadedIndex index = LoadOne(ChannelContents(1, Ramp(50, 0.5), 4));
   Manager& m = *index.manager;
   IterPtr start = m.searchTimestampForStartPos(1, 3.0, false);  // sample 6
   IterPtr end = m.searchTimestampForEndPos(1, 20.0, false);     // sample 40
@@ -183,10 +183,10 @@ TEST(IndexCopy, CopiesValuesAndTimeStampsAcrossLeavesAtCapacity) {
 
 TEST(IndexCopy, LeavesWithoutNextLinksAreFoundThroughTheTree) {
   for (bool finalized : {true, false}) {
-    AsyncIndexChannelSpec spec = Spec(1, Ramp(700), 3);
-    for (size_t i = 100; i < 110; ++i) spec.timestamps[i] = 100.0;  // a run over four leaves
-    spec.linkNextLeaves = false;
-    LoadedIndex index = LoadOne(spec, finalized);
+    AsyncIndexChannelContents contents = ChannelContents(1, Ramp(700), 3);
+    for (size_t i = 100; i < 110; ++i) contents.timestamps[i] = 100.0;  // a run over four leaves
+    contents.linkNextLeaves = false;
+    LoadedIndex index = LoadOne(contents, finalized);
     Manager& m = *index.manager;
     IterPtr first = m.getFirstPos(1);
     IterPtr last = m.getLastPos(1);
@@ -203,7 +203,7 @@ TEST(IndexCopy, LeavesWithoutNextLinksAreFoundThroughTheTree) {
 }
 
 TEST(IndexCopy, CursorBeyondTheLastLeafIsReported) {
-  LoadedIndex index = LoadOne(Spec(1, Ramp(8), 4));
+  LoadedIndex index = LoadOne(ChannelContents(1, Ramp(8), 4));
   auto& channel = *index.manager->getChannel(1);
   IterPtr past = channel.getLastPos();
   EXPECT_THROW(past->resolve(), CursorEofException);
@@ -218,7 +218,7 @@ TEST(IndexCopy, CursorBeyondTheLastLeafIsReported) {
 TEST(IndexMemory, WalkingALongChannelHoldsOnlyTheLeafAtHand) {
   // 24000 samples in 6000 leaves under five inner levels.
   AsyncIndexChannelInfo info;
-  LoadedIndex index = LoadOne(Spec(1, Ramp(24000), 4), true, &info);
+  LoadedIndex index = LoadOne(ChannelContents(1, Ramp(24000), 4), true, &info);
   ASSERT_EQ(info.treeHeight, 5u);
   Manager& m = *index.manager;
   std::vector<kit::local_weak_ptr<Manager::ChannelType::Leaf>> seen;
@@ -243,7 +243,7 @@ TEST(IndexMemory, WalkingALongChannelHoldsOnlyTheLeafAtHand) {
 
 TEST(IndexMemory, SearchesReadAtMostOneNodePerLevelBelowTheRootAndReleaseDeepNodes) {
   AsyncIndexChannelInfo info;
-  LoadedIndex index = LoadOne(Spec(1, Ramp(24000), 4), true, &info);
+  LoadedIndex index = LoadOne(ChannelContents(1, Ramp(24000), 4), true, &info);
   Manager& m = *index.manager;
   const uint64_t height = info.treeHeight;  // inner levels, root included
   uint64_t maxReads = 0;

@@ -98,12 +98,12 @@ TEST(IndexManager, FinalizedStreamWithoutRootsGivesEmptyChannels) {
 TEST(IndexManager, ChannelsShareStreamsFromTheirOwnStartsAndUnknownRecordsAreSkipped) {
   for (bool finalized : {true, false}) {
     AsyncIndexWriter writer(finalized);
-    AsyncIndexChannelSpec a = Spec(1, Ramp(200, 0.1), 5);
-    AsyncIndexChannelSpec b = Spec(2, Ramp(77, 3.0), 3);
+    AsyncIndexChannelContents a = ChannelContents(1, Ramp(200, 0.1), 5);
+    AsyncIndexChannelContents b = ChannelContents(2, Ramp(77, 3.0), 3);
     b.ownStarts = true;
     b.valueStreamGap = 13;
     b.nodeStreamGap = 7;
-    AsyncIndexChannelSpec c = Spec(4, Ramp(1000), 7);
+    AsyncIndexChannelContents c = ChannelContents(4, Ramp(1000), 7);
     c.ownStarts = true;
     c.nodeStreamGap = 1;
     const AsyncIndexChannelInfo ia = writer.AddChannel(a);
@@ -113,7 +113,7 @@ TEST(IndexManager, ChannelsShareStreamsFromTheirOwnStartsAndUnknownRecordsAreSki
     const AsyncIndexChannelInfo ic = writer.AddChannel(c);
     writer.EndRecords();
     // A record after the end marker is not read.
-    writer.AddChannel(Spec(5, Ramp(10), 4));
+    writer.AddChannel(ChannelContents(5, Ramp(10), 4));
     ASSERT_GT(ib.valueStreamStart, 0u);
     ASSERT_GT(ic.nodeStreamStart, 0u);
 
@@ -131,8 +131,8 @@ TEST(IndexManager, ChannelsShareStreamsFromTheirOwnStartsAndUnknownRecordsAreSki
 
 TEST(IndexManager, UnfinishedNodeListEndsAtANodeTheStreamDoesNotHold) {
   AsyncIndexWriter writer(false);
-  const AsyncIndexChannelInfo i1 = writer.AddChannel(Spec(1, Ramp(10), 2));  // five unattached leaves
-  const AsyncIndexChannelInfo i2 = writer.AddChannel(Spec(2, Ramp(30), 3));
+  const AsyncIndexChannelInfo i1 = writer.AddChannel(ChannelContents(1, Ramp(10), 2));  // five unattached leaves
+  const AsyncIndexChannelInfo i2 = writer.AddChannel(ChannelContents(2, Ramp(30), 3));
   AsyncIndexStreams streams = writer.Streams();
   // Channel 1's record: flag, index, 0 levels, 5 leaves; its third leaf lies beyond
   // the node stream, so the third to fifth are passed over.
@@ -153,8 +153,8 @@ TEST(IndexManager, UnfinishedNodeListEndsAtANodeTheStreamDoesNotHold) {
 
 TEST(IndexManager, UnfinishedStreamsCutShortKeepWhatWasWritten) {
   AsyncIndexWriter writer(false);
-  const AsyncIndexChannelInfo i1 = writer.AddChannel(Spec(1, Ramp(21), 2));  // 11 leaves
-  const AsyncIndexChannelInfo i2 = writer.AddChannel(Spec(2, Ramp(9), 2));   // 5 leaves, written last
+  const AsyncIndexChannelInfo i1 = writer.AddChannel(ChannelContents(1, Ramp(21), 2));  // 11 leaves
+  const AsyncIndexChannelInfo i2 = writer.AddChannel(ChannelContents(2, Ramp(9), 2));   // 5 leaves, written last
   AsyncIndexStreams streams = writer.Streams();
   // The last leaf of channel 2 is missing from the node stream (the leaf before it
   // already links to it), and the root-node stream ends inside a record of a third
@@ -172,7 +172,7 @@ TEST(IndexManager, UnfinishedStreamsCutShortKeepWhatWasWritten) {
 
   // A finalized stream cut inside a record is damaged.
   AsyncIndexWriter done(true);
-  const AsyncIndexChannelInfo id = done.AddChannel(Spec(1, Ramp(21), 2));
+  const AsyncIndexChannelInfo id = done.AddChannel(ChannelContents(1, Ramp(21), 2));
   AsyncIndexStreams cut = done.Streams();
   cut.rootNodeStream.resize(cut.rootNodeStream.size() - 1);
   EXPECT_THROW(LoadIndex(cut, {SetupOf(id)}), CorruptIndexException);
@@ -180,9 +180,9 @@ TEST(IndexManager, UnfinishedStreamsCutShortKeepWhatWasWritten) {
 
 TEST(IndexManager, ReadsIndexStreamsFromFiles) {
   AsyncIndexWriter writer(true);
-  AsyncIndexChannelSpec spec = Spec(6, Ramp(5000, 0.001), 16);
-  spec.valueSize = 4;
-  const AsyncIndexChannelInfo info = writer.AddChannel(spec);
+  AsyncIndexChannelContents contents = ChannelContents(6, Ramp(5000, 0.001), 16);
+  contents.valueSize = 4;
+  const AsyncIndexChannelInfo info = writer.AddChannel(contents);
   const AsyncIndexStreams streams = writer.Streams();
   TestKit::TempDir dir;
   TestKit::WriteFile(dir.File("DBASDATX"), streams.valueStream);
@@ -205,15 +205,15 @@ TEST(IndexManager, ReadsIndexStreamsFromFiles) {
   ASSERT_EQ(count, 1000u);
   for (uint32_t k = 0; k < 1000; ++k) {
     EXPECT_EQ(values[k], 1000 + k);
-    EXPECT_EQ(stamps[k], spec.timestamps[1000 + k]);
+    EXPECT_EQ(stamps[k], contents.timestamps[1000 + k]);
   }
 }
 
 TEST(IndexManager, ChannelWithStreamsOfItsOwnReadsItsTreeFromThem) {
   AsyncIndexWriter shared(true);
-  const AsyncIndexChannelInfo i1 = shared.AddChannel(Spec(1, Ramp(20), 4));
+  const AsyncIndexChannelInfo i1 = shared.AddChannel(ChannelContents(1, Ramp(20), 4));
   AsyncIndexWriter own(true);
-  const AsyncIndexChannelInfo i2 = own.AddChannel(Spec(2, Ramp(50, 2.0), 4));
+  const AsyncIndexChannelInfo i2 = own.AddChannel(ChannelContents(2, Ramp(50, 2.0), 4));
   AsyncIndexStreams sharedStreams = shared.Streams();
   const AsyncIndexStreams ownStreams = own.Streams();
   // The manager reads every root record from its own root-node stream; channel 2's

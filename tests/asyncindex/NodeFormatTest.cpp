@@ -82,8 +82,8 @@ TEST(NodeFormat, InnerNodeWithThreeItemsKeepsThreeAndStoresFiveUnused) {
 
 TEST(NodeFormat, NodesWrittenByTheTestKitWriteBackByteForByte) {
   AsyncIndexWriter writer(true);
-  AsyncIndexChannelSpec spec = Spec(1, {1, 2, 2, 2, 2, 3, 4, 5, 6, 7}, 4);
-  const AsyncIndexChannelInfo info = writer.AddChannel(spec);
+  AsyncIndexChannelContents contents = ChannelContents(1, {1, 2, 2, 2, 2, 3, 4, 5, 6, 7}, 4);
+  const AsyncIndexChannelInfo info = writer.AddChannel(contents);
   const AsyncIndexStreams streams = writer.Streams();
   auto channel = ChannelOver(streams.nodeStream);
 
@@ -112,7 +112,7 @@ TEST(NodeFormat, NodesWrittenByTheTestKitWriteBackByteForByte) {
 
 TEST(NodeFormat, LeafLinksAndTotalCountOffset) {
   AsyncIndexWriter writer(true);
-  const AsyncIndexChannelInfo info = writer.AddChannel(Spec(1, Ramp(6), 3));
+  const AsyncIndexChannelInfo info = writer.AddChannel(ChannelContents(1, Ramp(6), 3));
   auto channel = ChannelOver(writer.Streams().nodeStream);
   auto loader = channel->getLoader();
   auto first = kit::static_pointer_cast<Leaf>(channel->needNode(info.leafOffsets[0], 0, NeedNodeDirection::NextLeaf));
@@ -165,7 +165,7 @@ TEST(NodeFormat, ImpossibleNodesAreCorrupt) {
 
 TEST(NodeFormat, DumpDrawsRecordsLeavesAndTheLeafRow) {
   AsyncIndexWriter writer(true);
-  writer.AddChannel(Spec(1, Ramp(12), 4));
+  writer.AddChannel(ChannelContents(1, Ramp(12), 4));
   const AsyncIndexStreams streams = writer.Streams();
   LoadedIndex index = LoadIndex(streams, {{1}});
   const auto& root = index.manager->getChannel(1)->getRoot();

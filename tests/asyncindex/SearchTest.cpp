@@ -28,7 +28,7 @@ constexpr auto kFirst = DuplFoundStrategy::First;
 constexpr auto kLast = DuplFoundStrategy::Last;
 
 TEST(IndexSearch, DuplicatesInOneLeafAndEveryMissStrategy) {
-  LoadedIndex index = LoadOne(Spec(1, {1.0, 2.0, 2.0, 2.0, 3.0}, 8));
+  LoadedIndex index = LoadOne(ChannelContents(1, {1.0, 2.0, 2.0, 2.0, 3.0}, 8));
   Manager& m = *index.manager;
   ExpectHit(Search(m, 2.0, kFirst, NotFoundStrategy::Fail), 1, FoundPosition::Exact);
   ExpectHit(Search(m, 2.0, kLast, NotFoundStrategy::Fail), 3, FoundPosition::Exact);
@@ -63,7 +63,7 @@ TEST(IndexSearch, DuplicatesInOneLeafAndEveryMissStrategy) {
 TEST(IndexSearch, EveryTimeStampAndEveryGapAcrossLeafBoundariesOfADeepTree) {
   // 1000 samples in leaves of 4: 250 leaves under three inner levels.
   AsyncIndexChannelInfo info;
-  LoadedIndex index = LoadOne(Spec(1, Ramp(1000), 4), true, &info);
+  LoadedIndex index = LoadOne(ChannelContents(1, Ramp(1000), 4), true, &info);
   ASSERT_EQ(info.treeHeight, 3u);
   Manager& m = *index.manager;
   for (int64_t k = 0; k < 1000; ++k) {
@@ -88,7 +88,7 @@ TEST(IndexSearch, EveryTimeStampAndEveryGapAcrossLeafBoundariesOfADeepTree) {
 }
 
 TEST(IndexSearch, FoundIteratorsResolveToTheStoredValueAndTime) {
-  LoadedIndex index = LoadOne(Spec(1, Ramp(100, 0.25), 6));
+  LoadedIndex index = LoadOne(ChannelContents(1, Ramp(100, 0.25), 6));
   for (int k = 0; k < 100; ++k) {
     IterPtr it = index.manager->searchTimestamp(1, k * 0.25, kFirst, NotFoundStrategy::Fail);
     ASSERT_TRUE(it);
@@ -101,7 +101,7 @@ TEST(IndexSearch, FoundIteratorsResolveToTheStoredValueAndTime) {
 std::vector<double> RunOverThreeLeaves() { return {1, 2, 3, 3, 3, 3, 3, 3, 3, 3, 4, 5, 6}; }
 
 TEST(IndexSearch, RunsOfEqualTimeStampsSpanningLeaves) {
-  LoadedIndex index = LoadOne(Spec(1, RunOverThreeLeaves(), 4));
+  LoadedIndex index = LoadOne(ChannelContents(1, RunOverThreeLeaves(), 4));
   Manager& m = *index.manager;
   ExpectHit(Search(m, 3.0, kFirst, NotFoundStrategy::Fail), 2, FoundPosition::Exact);
   ExpectHit(Search(m, 3.0, kLast, NotFoundStrategy::Fail), 9, FoundPosition::Exact);
@@ -120,20 +120,20 @@ TEST(IndexSearch, RunsOfEqualTimeStampsSpanningLeaves) {
 
 TEST(IndexSearch, RunEndingExactlyAtALeafEndStopsThere) {
   // 1 3 3 3 | 4 ...: the next leaf is not marked and does not start with 3.
-  LoadedIndex index = LoadOne(Spec(1, {1, 3, 3, 3, 4, 5, 6, 7}, 4));
+  LoadedIndex index = LoadOne(ChannelContents(1, {1, 3, 3, 3, 4, 5, 6, 7}, 4));
   ExpectHit(Search(*index.manager, 3.0, kLast, NotFoundStrategy::Fail), 3, FoundPosition::Exact);
   EXPECT_EQ(index.manager->getSampleCount(1, 3.0, 4.0, false), 3u);
 }
 
 TEST(IndexSearch, LastFollowsOnlyLeavesMarkedAsContinuingTheRun) {
-  AsyncIndexChannelSpec spec = Spec(1, RunOverThreeLeaves(), 4);
-  spec.markDuplicateContinuation = false;
-  LoadedIndex unmarked = LoadOne(spec);
+  AsyncIndexChannelContents contents = ChannelContents(1, RunOverThreeLeaves(), 4);
+  contents.markDuplicateContinuation = false;
+  LoadedIndex unmarked = LoadOne(contents);
   ExpectHit(Search(*unmarked.manager, 3.0, kLast, NotFoundStrategy::Fail), 3, FoundPosition::Exact);
 
   // A mark on a leaf whose first time stamp differs is not followed.
   AsyncIndexWriter writer(true);
-  const AsyncIndexChannelInfo info = writer.AddChannel(Spec(1, {1, 2, 3, 3, 4, 5, 6, 7}, 4));
+  const AsyncIndexChannelInfo info = writer.AddChannel(ChannelContents(1, {1, 2, 3, 3, 4, 5, 6, 7}, 4));
   AsyncIndexStreams streams = writer.Streams();
   ASSERT_EQ(streams.nodeStream[info.leafOffsets[1]] & 0x02, 0);
   streams.nodeStream[info.leafOffsets[1]] |= 0x02;
@@ -146,7 +146,7 @@ TEST(IndexSearch, UnfinishedTreeFindsEverySampleThroughItsRemainder) {
   const size_t samples = (2 * 64 + 3 * 8 + 5) * 2;
   std::vector<double> stamps = Ramp(samples);
   stamps[300] = stamps[301] = stamps[302] = 300.0;  // a run across a leaf boundary
-  LoadedIndex index = LoadOne(Spec(1, stamps, 2), false);
+  LoadedIndex index = LoadOne(ChannelContents(1, stamps, 2), false);
   const auto& channel = *index.manager->getChannel(1);
   ASSERT_FALSE(channel.isFinalized());
   ASSERT_EQ(channel.getRemainderLevels().size(), 2u);
@@ -168,7 +168,7 @@ TEST(IndexSearch, UnfinishedTreeFindsEverySampleThroughItsRemainder) {
 
 TEST(IndexSearch, TimeOffsetShiftsEveryStoredTimeStamp) {
   AsyncIndexWriter writer(true);
-  const AsyncIndexChannelInfo info = writer.AddChannel(Spec(1, Ramp(40), 4));
+  const AsyncIndexChannelInfo info = writer.AddChannel(ChannelContents(1, Ramp(40), 4));
   LoadedIndex index;
   index.manager->setValueAndTimestampStream(kit::make_local_shared<MemoryStream>(writer.Streams().valueStream));
   index.manager->setNodeStream(kit::make_local_shared<MemoryStream>(writer.Streams().nodeStream));

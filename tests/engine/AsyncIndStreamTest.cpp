@@ -24,12 +24,12 @@ class AsyncIndStreamTest : public ::testing::Test {
   // streams of a container file and opens it.
   void OpenIndexFile(size_t count, size_t cutNodeStreamBy = 0) {
     TestKit::AsyncIndexWriter writer(/*finalized=*/true);
-    TestKit::AsyncIndexChannelSpec spec;
-    spec.channelIndex = 0;
-    spec.valueSize = 4;
-    for (size_t i = 0; i < count; ++i) spec.timestamps.push_back(0.5 * static_cast<double>(i));
-    spec.leafCapacity = 16;
-    writer.AddChannel(spec);
+    TestKit::AsyncIndexChannelContents contents;
+    contents.channelIndex = 0;
+    contents.valueSize = 4;
+    for (size_t i = 0; i < count; ++i) contents.timestamps.push_back(0.5 * static_cast<double>(i));
+    contents.leafCapacity = 16;
+    writer.AddChannel(contents);
     writer.EndRecords();
     TestKit::AsyncIndexStreams streams = writer.Streams();
     streams.nodeStream.resize(streams.nodeStream.size() - cutNodeStreamBy);

@@ -3,8 +3,8 @@
 // ranges and the attachment of the timestamp indexes.
 #include <gtest/gtest.h>
 
-#include "api/DataReaderLibException.h"
 #include "EngineTestSupport.h"
+#include "common/DataReaderLibException.h"
 #include "testkit/AsyncIndexWriter.h"
 #include "testkit/EventStreamWriter.h"
 
@@ -234,14 +234,14 @@ TEST(EngineBlocks, ReducedBlockRangesOfRegions) {
 // starts (channels stored on their own) or from the streams' beginnings.
 TestKit::AsyncIndexChannelInfo AddIndexChannel(TestKit::AsyncIndexWriter& writer, uint32_t channelIndex,
                                                 size_t count, bool ownStarts = true) {
-  TestKit::AsyncIndexChannelSpec spec;
-  spec.channelIndex = channelIndex;
-  spec.valueSize = 8;
-  for (size_t i = 0; i < count; ++i) spec.timestamps.push_back(0.01 * static_cast<double>(i));
-  spec.ownStarts = ownStarts;
-  spec.valueStreamGap = 16;
-  spec.nodeStreamGap = 8;
-  return writer.AddChannel(spec);
+  TestKit::AsyncIndexChannelContents contents;
+  contents.channelIndex = channelIndex;
+  contents.valueSize = 8;
+  for (size_t i = 0; i < count; ++i) contents.timestamps.push_back(0.01 * static_cast<double>(i));
+  contents.ownStarts = ownStarts;
+  contents.valueStreamGap = 16;
+  contents.nodeStreamGap = 8;
+  return writer.AddChannel(contents);
 }
 
 TEST(EngineIndexes, OwnStreamChannelsShareAManagerPerNodeStream) {

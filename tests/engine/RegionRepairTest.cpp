@@ -3,9 +3,9 @@
 // and limits that come from the reduced levels.
 #include <gtest/gtest.h>
 
-#include "api/DataReaderLibException.h"
-#include "engine/CheckAndRepairEventList.h"
 #include "EngineTestSupport.h"
+#include "common/DataReaderLibException.h"
+#include "engine/CheckAndRepairEventList.h"
 #include "testkit/EventStreamWriter.h"
 
 namespace Korvane::DataReader {

@@ -1,10 +1,10 @@
 // The public event list and the recorded regions derived from the stored events.
 #include <gtest/gtest.h>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 #include "events/CKVEventHelper.h"
-#include "tests/events/EventStreamFixture.h"
 #include "testkit/EventStreamWriter.h"
+#include "tests/events/EventStreamFixture.h"
 
 namespace Korvane::DataReader::Events {
 namespace {

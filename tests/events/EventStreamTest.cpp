@@ -6,12 +6,12 @@
 #include <cstring>
 #include <string>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 #include "events/CBlockEvents.h"
 #include "events/CKVEventHelper.h"
-#include "tests/events/EventStreamFixture.h"
 #include "testkit/ByteWriter.h"
 #include "testkit/EventStreamWriter.h"
+#include "tests/events/EventStreamFixture.h"
 
 namespace Korvane::DataReader::Events {
 namespace {

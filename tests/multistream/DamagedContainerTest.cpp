@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 #include "multistream/CMultiStream.h"
 #include "testkit/ByteWriter.h"
 #include "testkit/MultiStreamWriter.h"

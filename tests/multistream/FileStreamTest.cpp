@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 #include "multistream/CFileStream.h"
 #include "multistream/CMultiStream.h"
 #include "testkit/ByteWriter.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 #include "multistream/CFileStream.h"
 #include "multistream/CMultiStream.h"
 #include "multistream/FileVersion.h"
@@ -17,7 +17,7 @@ namespace Korvane::DataReader::MultiStream {
 namespace {
 
 using TestKit::MultiStreamOptions;
-using TestKit::MultiStreamSpec;
+using TestKit::StoredStreamLayout;
 
 MultiStreamOptions Described(const std::string& text) {
   MultiStreamOptions options;
@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(AllGenerations, GenerationTest, ::testing::Values(1, 2,
 
 class ContainerTest : public ::testing::Test {
  protected:
-  void Open(const MultiStreamOptions& options, const std::vector<MultiStreamSpec>& streams) {
+  void Open(const MultiStreamOptions& options, const std::vector<StoredStreamLayout>& streams) {
     TestKit::WriteMultiStreamFile(dir_.File("c.kvd"), options, streams);
     container_.OpenFile(dir_.File("c.kvd").c_str());
   }

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 #include "multistream/CFileStream.h"
 #include "multistream/CMultiStream.h"
 #include "testkit/ByteWriter.h"
@@ -31,9 +31,9 @@ class FramingTest : public ::testing::TestWithParam<bool> {
       file_ = std::make_unique<CFileStream>(dir_.File("plain.bin").c_str());
       return *file_;
     }
-    TestKit::MultiStreamSpec spec{"REC", bytes, 5};
-    TestKit::MultiStreamSpec other{"OTHER", TestKit::PatternBytes(40), 7};
-    TestKit::WriteMultiStreamFile(dir_.File("c.kvd"), {}, {spec, other});
+    TestKit::StoredStreamLayout layout{"REC", bytes, 5};
+    TestKit::StoredStreamLayout other{"OTHER", TestKit::PatternBytes(40), 7};
+    TestKit::WriteMultiStreamFile(dir_.File("c.kvd"), {}, {layout, other});
     container_.OpenFile(dir_.File("c.kvd").c_str());
     CBaseStream* stream = container_.StreamByCode("REC");
     EXPECT_NE(stream, nullptr);

@@ -6,7 +6,7 @@
 #include <random>
 #include <tuple>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 #include "multistream/CMultiStream.h"
 #include "testkit/ByteWriter.h"
 #include "testkit/MultiStreamWriter.h"
@@ -16,7 +16,7 @@ namespace Korvane::DataReader::MultiStream {
 namespace {
 
 using TestKit::MultiStreamOptions;
-using TestKit::MultiStreamSpec;
+using TestKit::StoredStreamLayout;
 
 // Generation, and whether the data streams are listed in a page table.
 using Layout = std::tuple<int, bool>;
@@ -30,13 +30,13 @@ class VirtualStreamTest : public ::testing::TestWithParam<Layout> {
     options.generation = generation;
     options.writePageTable = table;
     // Payload 100, three pages, last fill 40, interleaved with two other streams.
-    std::vector<MultiStreamSpec> specs = {
+    std::vector<StoredStreamLayout> layouts = {
         {"OTHER", TestKit::PatternBytes(250, 2), 100, table},
         {"DATA", data_, 100, table},
         {"EMPTY", {}, 100, table},
         {"SMALL", TestKit::PatternBytes(5000, 3), 64, table},
     };
-    TestKit::WriteMultiStreamFile(dir_.File("c.kvd"), options, specs);
+    TestKit::WriteMultiStreamFile(dir_.File("c.kvd"), options, layouts);
     container_.OpenFile(dir_.File("c.kvd").c_str());
     stream_ = container_.StreamByCode("DATA");
     ASSERT_NE(stream_, nullptr);
@@ -217,8 +217,8 @@ class TableLinkTest : public ::testing::Test {
   CBaseStream& Open(bool withTable) {
     MultiStreamOptions options;
     options.writePageTable = withTable;
-    MultiStreamSpec spec{"DATA", TestKit::PatternBytes(240, 1), 100, true, true};
-    TestKit::WriteMultiStreamFile(dir_.File("c.kvd"), options, {{"A", TestKit::PatternBytes(300), 100}, spec});
+    StoredStreamLayout layout{"DATA", TestKit::PatternBytes(240, 1), 100, true, true};
+    TestKit::WriteMultiStreamFile(dir_.File("c.kvd"), options, {{"A", TestKit::PatternBytes(300), 100}, layout});
     container_.OpenFile(dir_.File("c.kvd").c_str());
     return *container_.StreamByCode("DATA");
   }

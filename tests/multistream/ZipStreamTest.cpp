@@ -8,12 +8,12 @@
 
 #include <filesystem>
 
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 #include "multistream/CZipStream.h"
-#include "testkit/TempDir.h"
-#include "testkit/ZipWriter.h"
 #include "testkit/ByteWriter.h"
 #include "testkit/MultiStreamWriter.h"
+#include "testkit/TempDir.h"
+#include "testkit/ZipWriter.h"
 
 namespace Korvane::DataReader::MultiStream {
 namespace {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "api/DataReaderLibException.h"
 #include "SetupTestSupport.h"
+#include "common/DataReaderLibException.h"
 
 namespace Korvane::DataReader {
 namespace {

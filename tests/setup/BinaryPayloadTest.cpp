@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "api/DataReaderLibException.h"
 #include "SetupTestSupport.h"
+#include "common/DataReaderLibException.h"
 #include "testkit/ByteWriter.h"
 
 namespace Korvane::DataReader {

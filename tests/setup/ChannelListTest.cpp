@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "api/DataReaderLibException.h"
 #include "SetupTestSupport.h"
+#include "common/DataReaderLibException.h"
 #include "testkit/ByteWriter.h"
 
 namespace Korvane::DataReader {

@@ -4,8 +4,8 @@
 
 #include <stdexcept>
 
-#include "api/DataReaderLibException.h"
 #include "SetupTestSupport.h"
+#include "common/DataReaderLibException.h"
 
 namespace Korvane::DataReader {
 namespace {

@@ -23,7 +23,7 @@ inline constexpr int kCurrentVersion = 7305;
 struct SetupFileOptions {
   int version = kCurrentVersion;
   std::optional<std::string> measInfo;
-  std::vector<TestKit::MultiStreamSpec> extraStreams;
+  std::vector<TestKit::StoredStreamLayout> extraStreams;
 };
 
 // One interpreted setup, with the file and container it was read from.
@@ -32,7 +32,7 @@ class OpenedSetup {
   // Writes `setupText` as "SETUP___" and interprets it; failures of the
   // interpretation propagate.
   explicit OpenedSetup(const std::string& setupText, const SetupFileOptions& options = {}) {
-    std::vector<TestKit::MultiStreamSpec> streams;
+    std::vector<TestKit::StoredStreamLayout> streams;
     streams.push_back({"SETUP___", std::vector<uint8_t>(setupText.begin(), setupText.end())});
     if (options.measInfo) {
       streams.push_back({"MEASINFO", std::vector<uint8_t>(options.measInfo->begin(), options.measInfo->end())});

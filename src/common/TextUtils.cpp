@@ -1,5 +1,5 @@
 // The shared C-string helpers.
-#include "setup/TextUtils.h"
+#include "common/TextUtils.h"
 
 #include <algorithm>
 #include <cctype>

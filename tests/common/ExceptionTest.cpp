@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "api/DataReaderLibException.h"
 #include "asyncindex/AsyncIndexLibException.h"
+#include "common/DataReaderLibException.h"
 
 namespace Korvane::DataReader {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace Korvane::DataReader::MultiStream {
+namespace Korvane::DataReader {
 
 inline uint16_t LoadU16(const uint8_t* p) {
   return static_cast<uint16_t>(p[0] | (p[1] << 8));
@@ -22,4 +22,4 @@ inline int64_t LoadI64(const uint8_t* p) {
                               (static_cast<uint64_t>(LoadU32(p + 4)) << 32));
 }
 
-}  // namespace Korvane::DataReader::MultiStream
+}  // namespace Korvane::DataReader

@@ -1,5 +1,5 @@
 // Statuses and messages of the exception family; the caller sees these texts.
-#include "api/DataReaderLibException.h"
+#include "common/DataReaderLibException.h"
 
 namespace Korvane::DataReader {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "setup/TextUtils.h"
+#include "common/TextUtils.h"
 
 namespace Korvane::DataReader {
 namespace {

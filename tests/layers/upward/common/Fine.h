@@ -1,0 +1,2 @@
+// The ground floor includes only itself.
+#include "common/TextUtils.h"

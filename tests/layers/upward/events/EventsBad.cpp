@@ -1,0 +1,3 @@
+// Reaches sideways: events and setup share a rank.
+#include "common/TextUtils.h"
+#include "setup/TextUtils.h"

@@ -1,0 +1,2 @@
+// Reaches up: the XML layer must not know the setup model.
+#include "setup/CKVChannel.h"
