@@ -9,6 +9,7 @@
 #include "common/DataReaderLibException.h"
 #include "engine/AsyncIndStream.h"
 #include "engine/CheckAndRepairEventList.h"
+#include "engine/StoredReads.h"
 #include "events/CKVEventHelper.h"
 #include "multistream/CBaseStream.h"
 #include "multistream/CStreamContainer.h"
@@ -44,26 +45,12 @@ constexpr int64_t kOfflineStoredFlagBytes = 1;
 
 constexpr double kSecondsPerDay = 24.0 * 3600.0;
 
-int64_t CeilDiv(int64_t a, int64_t b) { return a / b + ((a % b > 0) ? 1 : 0); }
-
 int ClampToInt(int64_t value) {
   return static_cast<int>(
       std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 std::string CodeWithDigit(const char* prefix, int digit) { return prefix + std::to_string(digit); }
-
-bool HasOfflineData(const CKVChannel* channel) {
-  return channel->OfflineInfo != nullptr && channel->OfflineInfo->Status != 0;
-}
-
-// Reads exactly `length` bytes at `position`; a range outside the stream is
-// corrupt content.
-void ReadAt(CBaseStream* stream, int64_t position, void* buffer, int32_t length, const char* what) {
-  if (position < 0 || position > stream->Size() - length) throw FileCorruptException(what);
-  stream->Seek(position, MultiStream::kSeekBegin);
-  if (stream->ReadBytes(buffer, length) != length) throw FileCorruptException(what);
-}
 
 // The index rethrows its own corruption as the library's, so the host sees a
 // damaged file rather than an index failure.

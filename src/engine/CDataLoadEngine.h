@@ -17,7 +17,9 @@
 #include "asyncindex/AsyncManager.h"
 #include "events/KVStartStopEvent.h"
 #include "events/RecordPosition.h"
+#include "KVDataReaderLib.h"
 #include "setup/CKVOnlineInfo.h"
+#include "setup/ScaleType.h"
 
 namespace Korvane::DataReader {
 
@@ -31,6 +33,7 @@ class CKVEventHelper;
 namespace MultiStream {
 class CStreamContainer;
 class CBaseStream;
+class CStream;
 }  // namespace MultiStream
 
 using AsyncIndexManager = AsyncManager<8, double, TsComparer<double>>;
@@ -138,6 +141,26 @@ class CDataLoadEngine {
   // 1 when the single value is stored, else 0.
   int64_t GetSingleValueCount(const CKVChannel* channel) const;
 
+  // --- Samples (CDataLoadEngineSamples.cpp: the dispatch; SyncSamples.cpp) ----
+
+  // Copies `count` samples of a synchronous channel from sample number `first`,
+  // numbered over regions firstRegion to lastRegion, into `values` (form by
+  // scaleType: 8 bytes per scaled double, the stored bytes per raw sample, 16 per
+  // KVComplex; GetArraySize values per sample) and, when given, one time stamp per
+  // sample into timeStamps; with charOutput one byte per value into `chars`
+  // instead. A window that runs past the last region ends early; what lies behind
+  // is left untouched. FileCorruptException for positions outside the streams.
+  void GetSyncSamples(const CKVChannel* channel, int64_t first, int count, void* values, double* timeStamps,
+                      int firstRegion, int lastRegion, bool charOutput, char* chars, ScaleType scaleType);
+  // The dispatcher: binary channels yield nothing, synchronous channels read
+  // through GetSyncSamples without character output.
+  void GetSamples(const CKVChannel* channel, int64_t first, int count, void* values, double* timeStamps,
+                  int firstRegion, int lastRegion, ScaleType scaleType);
+  void GetSamples(const CKVChannel* channel, int64_t first, int count, void* values, double* timeStamps,
+                  ScaleType scaleType);
+
+  // --- Reduced values (ReducedValues.cpp) -------------------------------------
+
  private:
   using StreamPtr = AsyncIndexManager::StreamPtr;
 
@@ -154,6 +177,9 @@ class CDataLoadEngine {
   // Bytes of one stored record of level `level` (0 when unknown or out of range).
   int64_t LevelRecordBytes(int level) const noexcept;
   int ChannelLevel(const CKVChannel* channel) const;
+  // The channel whose stored samples a channel is decoded from (its parent for a
+  // digital-input bit or a decoded CAN signal, else itself).
+  static const CKVChannel* StorageChannel(const CKVChannel* channel) noexcept;
 
   StoringKind storingKind_ = Full;
   MultiStream::CBaseStream* dbData_ = nullptr;

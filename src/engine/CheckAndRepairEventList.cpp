@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/DataReaderLibException.h"
+#include "engine/StoredReads.h"
 #include "events/CEventEntry.h"
 #include "events/CKVEventHelper.h"
 
@@ -39,8 +40,6 @@ int64_t SaturatingAdd(int64_t a, int64_t b) {
   return sum;
 }
 
-// Ceiling of a / b for b > 0, any sign of a.
-int64_t CeilDiv(int64_t a, int64_t b) { return a / b + ((a % b > 0) ? 1 : 0); }
 
 int32_t ClampToBlock(int64_t block) {
   return static_cast<int32_t>(std::clamp<int64_t>(block, std::numeric_limits<int32_t>::min(),
