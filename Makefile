@@ -6,7 +6,7 @@ FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc 2>/dev/null || sysctl -n hw.ncpu 2>/dev/null || echo 2)
 
-.PHONY: all deps build demo test sanitize-test bench fuzz install clean
+.PHONY: all deps bench-deps build demo test sanitize-test bench fuzz install clean
 
 all: build
 
@@ -38,7 +38,12 @@ sanitize-test: deps
 	ASAN_OPTIONS=abort_on_error=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
 
-bench: build
+bench-deps:
+	@scripts/ensure-deps.sh bench
+
+# KV_BENCH_SAMPLES sets the size of the engine benchmark's recording (default
+# 20000000 full-rate samples, about 6 GB under TMPDIR while it runs).
+bench: bench-deps build
 	@for b in $(BUILD_DIR)/bench/*_bench; do echo "== $$b"; $$b; done
 
 # Each fuzz target for FUZZ_SECONDS seconds, starting from its committed corpus.

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Makes sure the packages the build needs are present. On Debian as root it installs
 # what is missing with apt-get; elsewhere it names what to install and stops.
-# Usage: ensure-deps.sh [build|fuzz]
+# Usage: ensure-deps.sh [build|fuzz|bench]
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config zlib1g-dev libminizip-dev libgtest-dev libbenchmark-dev)
 if [ "${1:-build}" = fuzz ]; then
   packages+=(clang libclang-rt-dev)
+fi
+# HDF5 is the peer the engine benchmark compares with; nothing else uses it.
+if [ "${1:-build}" = bench ]; then
+  packages+=(libhdf5-dev)
 fi
 
 if ! command -v dpkg-query >/dev/null 2>&1; then

@@ -1,0 +1,399 @@
+// Reading samples and reduced values through the engine from a recording of 64
+// channels at 10 kHz (KV_BENCH_SAMPLES full-rate samples, default 20 million),
+// each against a baseline in the same run: one channel against a plain pread of its
+// block slices, all channels against one sequential pass over the file and against
+// the same data read from HDF5, the reduced block read against a sequential read of
+// its level stream. A last benchmark reports the peak memory of a windowed read for
+// a recording and one four times its size.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/BenchRatio.h"
+#include "bench/BenchRecording.h"
+#include "setup/CKVChannel.h"
+#if defined(KV_BENCH_HAVE_HDF5)
+#include "bench/BenchHdf5.h"
+#endif
+#if defined(__unix__) || defined(__APPLE__)
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+using namespace Korvane::DataReader;
+using Bench::BenchRecording;
+using Bench::kBenchWindow;
+
+constexpr size_t kSequentialChunk = 4 << 20;
+// Reduced records per GetReducedValuesBlock call.
+constexpr int kReducedWindow = 1000;
+
+// The recordings are written once per process, on first use, and removed at exit.
+BenchRecording& Recording(int64_t samples) {
+  static std::map<int64_t, std::unique_ptr<BenchRecording>> recordings;
+  std::unique_ptr<BenchRecording>& recording = recordings[samples];
+  if (!recording) recording = std::make_unique<BenchRecording>(samples);
+  return *recording;
+}
+
+BenchRecording& MainRecording() { return Recording(Bench::BenchSamplesFromEnvironment()); }
+
+class File {
+ public:
+  explicit File(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY)) {}
+  ~File() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  int fd() const noexcept { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// The engine's view of the recording's channels, with their scale factors.
+struct EngineChannels {
+  std::vector<const CKVChannel*> channels;
+  std::vector<double> scale, offset;
+  std::vector<int64_t> samples;
+
+  EngineChannels(Bench::OpenedBenchRecording& opened, const BenchRecording& recording) {
+    for (const Bench::BenchChannel& channel : recording.channels()) {
+      channels.push_back(opened.Channel(channel.index));
+      double s = 0, o = 0;
+      channels.back()->GetFactors(s, o);
+      scale.push_back(s);
+      offset.push_back(o);
+      samples.push_back(opened.engine().GetSamplesCount(channels.back()));
+    }
+  }
+};
+
+// One sequential pass over the file with read() in large chunks.
+void SequentialPass(const std::string& path, std::vector<char>& buffer) {
+  File file(path);
+  while (::read(file.fd(), buffer.data(), buffer.size()) > 0) benchmark::DoNotOptimize(buffer.data());
+}
+
+double Decode(const uint8_t* at, int dataType) {
+  switch (dataType) {
+    case 2: {
+      int16_t v;
+      std::memcpy(&v, at, 2);
+      return v;
+    }
+    case 5: {
+      float v;
+      std::memcpy(&v, at, 4);
+      return v;
+    }
+    default: {
+      double v;
+      std::memcpy(&v, at, 8);
+      return v;
+    }
+  }
+}
+
+// The plain loop: each stored block's slice of the channel read with pread from
+// where the file holds it, converted to scaled doubles into a window buffer.
+void PreadChannel(const BenchRecording& recording, const File& file, int c, double scale, double offset,
+                  std::vector<uint8_t>& slice, std::vector<double>& window) {
+  const Bench::BenchChannel& channel = recording.channels()[static_cast<size_t>(c)];
+  const int64_t perBlock = Bench::kBenchBlockSize / channel.srDiv;
+  slice.resize(static_cast<size_t>(perBlock * channel.sampleBytes));
+  size_t filled = 0;
+  for (int64_t block = 0; block < recording.storedBlocks(); ++block) {
+    uint8_t* to = slice.data();
+    TestKit::ForEachFilePiece(recording.dataStream(), recording.pageHeaderBytes(),
+                              block * recording.blockBytes() + channel.dbOffset, static_cast<int64_t>(slice.size()),
+                              [&](int64_t at, int64_t n) {
+                                if (::pread(file.fd(), to, static_cast<size_t>(n), at) != n) std::abort();
+                                to += n;
+                              });
+    for (int64_t i = 0; i < perBlock; ++i) {
+      if (filled == window.size()) filled = 0;
+      window[filled++] = Decode(slice.data() + i * channel.sampleBytes, channel.dataType) * scale + offset;
+    }
+    benchmark::DoNotOptimize(window.data());
+  }
+}
+
+// Samples of a channel in the window of full-rate span kBenchWindow numbered w.
+bool WindowOf(const BenchRecording& recording, int c, int64_t total, int64_t w, int64_t& first, int& count) {
+  const int64_t perWindow = kBenchWindow / recording.channels()[static_cast<size_t>(c)].srDiv;
+  first = w * perWindow;
+  if (first >= total) return false;
+  count = static_cast<int>(std::min(perWindow, total - first));
+  return true;
+}
+
+int64_t WindowCount(const std::vector<int64_t>& samples) {
+  return (*std::max_element(samples.begin(), samples.end()) + kBenchWindow - 1) / kBenchWindow;
+}
+
+#if defined(KV_BENCH_HAVE_SYNC_SAMPLES)
+constexpr bool kHaveSyncSamples = true;
+
+void EngineWindow(CDataLoadEngine& engine, const CKVChannel* channel, int64_t first, int count, double* out) {
+  engine.GetSamples(channel, first, count, out, nullptr, ScaleType::Scaled);
+}
+#else
+constexpr bool kHaveSyncSamples = false;
+
+void EngineWindow(CDataLoadEngine&, const CKVChannel*, int64_t, int, double*) {}
+#endif
+
+// One channel window by window through the engine.
+void EngineChannel(CDataLoadEngine& engine, const CKVChannel* channel, int64_t total, std::vector<double>& window) {
+  for (int64_t first = 0; first < total; first += kBenchWindow) {
+    EngineWindow(engine, channel, first, static_cast<int>(std::min<int64_t>(kBenchWindow, total - first)),
+                 window.data());
+    benchmark::DoNotOptimize(window.data());
+  }
+}
+
+// Every channel window by window: for each window of time, each channel's samples in it.
+void EngineAllChannels(const BenchRecording& recording, CDataLoadEngine& engine, const EngineChannels& view,
+                       std::vector<double>& window) {
+  for (int64_t w = 0; w < WindowCount(view.samples); ++w) {
+    for (int c = 0; c < Bench::kBenchChannels; ++c) {
+      int64_t first = 0;
+      int count = 0;
+      if (!WindowOf(recording, c, view.samples[static_cast<size_t>(c)], w, first, count)) continue;
+      EngineWindow(engine, view.channels[static_cast<size_t>(c)], first, count, window.data());
+      benchmark::DoNotOptimize(window.data());
+    }
+  }
+}
+
+// Spot checks of what the engine delivers, so that no figure is taken from a wrong read.
+bool EngineReadsTheRecording(const BenchRecording& recording, CDataLoadEngine& engine, const EngineChannels& view) {
+  std::vector<double> window(static_cast<size_t>(kBenchWindow));
+  for (int c = 0; c < Bench::kBenchChannels; ++c) {
+    const auto ranges = recording.SampleRanges(c);
+    int64_t total = 0;
+    for (const auto& range : ranges) total += range.second;
+    if (total != view.samples[static_cast<size_t>(c)]) return false;
+    // The last window of the first region runs into the second.
+    const int64_t first = ranges[0].second - 10;
+    EngineWindow(engine, view.channels[static_cast<size_t>(c)], first, 20, window.data());
+    for (int i = 0; i < 20; ++i) {
+      const int64_t k = i < 10 ? ranges[0].first + first + i : ranges[1].first + (i - 10);
+      const double expected = recording.StoredValue(c, k) * view.scale[static_cast<size_t>(c)] + view.offset[static_cast<size_t>(c)];
+      if (std::abs(window[static_cast<size_t>(i)] - expected) > 1e-9 * std::max(1.0, std::abs(expected))) return false;
+    }
+  }
+  return true;
+}
+
+// Skips the benchmark when the engine cannot read samples yet or reads them wrongly.
+bool ReadyToRead(benchmark::State& state, const BenchRecording& recording, Bench::OpenedBenchRecording& opened,
+                 const EngineChannels& view) {
+  if (!kHaveSyncSamples) {
+    state.SkipWithError("the engine has no synchronous sample read in this build");
+    return false;
+  }
+  if (!EngineReadsTheRecording(recording, opened.engine(), view)) {
+    state.SkipWithError("the engine's samples differ from the recording");
+    return false;
+  }
+  return true;
+}
+
+void BM_OneChannelWindows(benchmark::State& state) {
+  const int c = static_cast<int>(state.range(0));
+  BenchRecording& recording = MainRecording();
+  Bench::OpenedBenchRecording opened(recording.path());
+  const EngineChannels view(opened, recording);
+  if (!ReadyToRead(state, recording, opened, view)) return;
+  const File file(recording.path());
+  std::vector<uint8_t> slice;
+  std::vector<double> window(static_cast<size_t>(kBenchWindow));
+  const auto u = static_cast<size_t>(c);
+  Bench::MeasureAgainstBaseline(
+      state, [&] { PreadChannel(recording, file, c, view.scale[u], view.offset[u], slice, window); },
+      [&] { EngineChannel(opened.engine(), view.channels[u], view.samples[u], window); });
+  const Bench::BenchChannel& channel = recording.channels()[u];
+  state.SetLabel("type " + std::to_string(channel.dataType) + ", SRDiv " + std::to_string(channel.srDiv));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * view.samples[u] * channel.sampleBytes);
+}
+// An int16 and a double channel at the full rate, a double at half and a float at a tenth.
+BENCHMARK(BM_OneChannelWindows)->Arg(0)->Arg(2)->Arg(5)->Arg(7)->Unit(benchmark::kMillisecond);
+
+void BM_AllChannelsWindows(benchmark::State& state) {
+  BenchRecording& recording = MainRecording();
+  Bench::OpenedBenchRecording opened(recording.path());
+  const EngineChannels view(opened, recording);
+  if (!ReadyToRead(state, recording, opened, view)) return;
+  std::vector<char> buffer(kSequentialChunk);
+  std::vector<double> window(static_cast<size_t>(kBenchWindow));
+  Bench::MeasureAgainstBaseline(
+      state, [&] { SequentialPass(recording.path(), buffer); },
+      [&] { EngineAllChannels(recording, opened.engine(), view, window); });
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * recording.fileBytes());
+}
+BENCHMARK(BM_AllChannelsWindows)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_AllChannelsAgainstHdf5(benchmark::State& state) {
+#if defined(KV_BENCH_HAVE_HDF5)
+  BenchRecording& recording = MainRecording();
+  static Bench::Hdf5Peer peer(recording, recording.File("peer.h5"));
+  Bench::OpenedBenchRecording opened(recording.path());
+  const EngineChannels view(opened, recording);
+  if (!ReadyToRead(state, recording, opened, view)) return;
+  std::vector<double> window(static_cast<size_t>(kBenchWindow));
+  Bench::MeasureAgainstBaseline(
+      state,
+      [&] {
+        for (int64_t w = 0; w < WindowCount(view.samples); ++w) {
+          for (int c = 0; c < Bench::kBenchChannels; ++c) {
+            const auto u = static_cast<size_t>(c);
+            int64_t first = 0;
+            int count = 0;
+            if (!WindowOf(recording, c, peer.Samples(c), w, first, count)) continue;
+            peer.Read(c, first, count, window.data());
+            for (int i = 0; i < count; ++i) window[static_cast<size_t>(i)] = window[static_cast<size_t>(i)] * view.scale[u] + view.offset[u];
+            benchmark::DoNotOptimize(window.data());
+          }
+        }
+      },
+      [&] { EngineAllChannels(recording, opened.engine(), view, window); });
+#else
+  state.SkipWithError("HDF5 is not installed: the peer comparison is left out");
+#endif
+}
+BENCHMARK(BM_AllChannelsAgainstHdf5)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+#if defined(KV_BENCH_HAVE_REDUCED_BLOCK)
+constexpr bool kHaveReducedBlock = true;
+
+void EngineReducedBlock(CDataLoadEngine& engine, const std::vector<int>& indexes, int first, int count,
+                        std::vector<KVReducedValue>& records) {
+  std::vector<int> list = indexes;
+  engine.GetReducedValuesBlock(list.data(), static_cast<int>(list.size()), first, count, 0, records.data(), nullptr,
+                               nullptr, -1, nullptr, nullptr, nullptr, nullptr);
+}
+#else
+constexpr bool kHaveReducedBlock = false;
+
+void EngineReducedBlock(CDataLoadEngine&, const std::vector<int>&, int, int, std::vector<KVReducedValue>&) {}
+#endif
+
+void BM_ReducedBlockLevel0(benchmark::State& state) {
+  if (!kHaveReducedBlock) {
+    state.SkipWithError("the engine has no reduced block read in this build");
+    return;
+  }
+  BenchRecording& recording = MainRecording();
+  Bench::OpenedBenchRecording opened(recording.path());
+  CDataLoadEngine& engine = opened.engine();
+  // The engine's channel indexes are positions in the full channel list: here the plan's order.
+  std::vector<int> indexes(Bench::kBenchChannels);
+  for (int c = 0; c < Bench::kBenchChannels; ++c) indexes[static_cast<size_t>(c)] = c;
+  const int64_t records = engine.GetAllBlocksInStream(0);
+  std::vector<KVReducedValue> values(static_cast<size_t>(kReducedWindow) * Bench::kBenchChannels);
+  const File file(recording.path());
+  std::vector<uint8_t> buffer(kSequentialChunk);
+  const TestKit::WrittenStream& level = recording.levelStream();
+  const int64_t levelBytes = records * recording.recordBytes();
+  Bench::MeasureAgainstBaseline(
+      state,
+      [&] {
+        for (int64_t at = 0; at < levelBytes; at += static_cast<int64_t>(buffer.size())) {
+          uint8_t* to = buffer.data();
+          TestKit::ForEachFilePiece(level, recording.pageHeaderBytes(), at,
+                                    std::min<int64_t>(static_cast<int64_t>(buffer.size()), levelBytes - at),
+                                    [&](int64_t position, int64_t n) {
+                                      if (::pread(file.fd(), to, static_cast<size_t>(n), position) != n) std::abort();
+                                      to += n;
+                                    });
+          benchmark::DoNotOptimize(buffer.data());
+        }
+      },
+      [&] {
+        for (int64_t first = 0; first < records; first += kReducedWindow) {
+          const auto count = static_cast<int>(std::min<int64_t>(kReducedWindow, records - first));
+          EngineReducedBlock(engine, indexes, static_cast<int>(first), count, values);
+          benchmark::DoNotOptimize(values.data());
+        }
+      });
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * levelBytes);
+}
+BENCHMARK(BM_ReducedBlockLevel0)->Unit(benchmark::kMillisecond);
+
+// --- Peak memory of a windowed read ---------------------------------------------
+
+// Resident and peak resident kilobytes of this process; the peak can be reset to the
+// current value on Linux, elsewhere it is the process's peak so far.
+struct Resident {
+  int64_t current = -1;
+  int64_t peak = -1;
+};
+
+Resident ReadResident() {
+  Resident r;
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0) r.current = std::stoll(line.substr(6));
+    if (line.rfind("VmHWM:", 0) == 0) r.peak = std::stoll(line.substr(6));
+  }
+#if defined(__unix__) || defined(__APPLE__)
+  if (r.peak < 0) {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+#if defined(__APPLE__)
+    r.peak = usage.ru_maxrss / 1024;
+#else
+    r.peak = usage.ru_maxrss;
+#endif
+  }
+#endif
+  return r;
+}
+
+void ResetPeak() {
+  std::ofstream clear("/proc/self/clear_refs");
+  if (clear) clear << "5";
+}
+
+// Reads every channel window by window from a recording of arg x (KV_BENCH_SAMPLES
+// / 4) samples and reports the resident memory after opening and the peak while
+// reading; the peak above the open state stays the same for 1x and 4x.
+void BM_WindowPeakMemory(benchmark::State& state) {
+  if (!kHaveSyncSamples) {
+    state.SkipWithError("the engine has no synchronous sample read in this build");
+    return;
+  }
+  const int64_t base = std::max<int64_t>(Bench::BenchSamplesFromEnvironment() / 4, 100'000);
+  BenchRecording& recording = Recording(base * state.range(0));
+  std::vector<double> window(static_cast<size_t>(kBenchWindow));
+  Resident open, reading;
+  for (auto _ : state) {
+    Bench::OpenedBenchRecording opened(recording.path());
+    const EngineChannels view(opened, recording);
+    ResetPeak();
+    open = ReadResident();
+    EngineAllChannels(recording, opened.engine(), view, window);
+    reading = ReadResident();
+  }
+  state.counters["file_MiB"] = static_cast<double>(recording.fileBytes()) / (1 << 20);
+  state.counters["rss_open_KiB"] = static_cast<double>(open.current);
+  state.counters["rss_peak_KiB"] = static_cast<double>(reading.peak);
+  state.counters["peak_over_open_KiB"] = static_cast<double>(reading.peak - open.current);
+}
+BENCHMARK(BM_WindowPeakMemory)->Arg(1)->Arg(4)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace

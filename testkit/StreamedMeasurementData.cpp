@@ -1,0 +1,164 @@
+// Block and record producers of the streamed measurement data, laid out by the same
+// rules as the in-memory builders of MeasurementDataWriter.
+#include "testkit/StreamedMeasurementData.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+#include <utility>
+
+namespace Korvane::DataReader::TestKit {
+namespace {
+
+constexpr int64_t kValueChunk = 4096;
+
+int64_t CeilDiv(int64_t a, int64_t b) { return (a + b - 1) / b; }
+
+// The recording block of stored block `stored` (the gaps between regions removed).
+int64_t RecordingBlock(const DataLayout& layout, int64_t stored) {
+  for (size_t r = 0; r < layout.regions.size(); ++r) {
+    const int64_t blocks = layout.StoredBlocks(r);
+    if (stored < blocks) return layout.regions[r].startBlock + stored;
+    stored -= blocks;
+  }
+  throw std::out_of_range("block past the stored data");
+}
+
+// Copies the bytes [offset, offset + count) of a stream made of equal units,
+// building each unit it touches with build(unit) into `unit`.
+template <class Build>
+void FillFromUnits(int64_t offset, uint8_t* out, size_t count, int64_t unitBytes, std::vector<uint8_t>& unit,
+                   int64_t& unitNumber, Build&& build) {
+  while (count > 0) {
+    const int64_t number = offset / unitBytes;
+    const int64_t within = offset % unitBytes;
+    if (number != unitNumber) {
+      build(number);
+      unitNumber = number;
+    }
+    const auto piece = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count), unitBytes - within));
+    std::memcpy(out, unit.data() + within, piece);
+    out += piece;
+    offset += static_cast<int64_t>(piece);
+    count -= piece;
+  }
+}
+
+}  // namespace
+
+GeneratedSyncChannel GeneratedFrom(const SyncChannelSamples& channel) {
+  const SyncChannelSamples* source = &channel;
+  return {channel.dbOffset, channel.sampleBytes, channel.srDiv, [source](int64_t first, int64_t count, uint8_t* out) {
+            const auto bytes = static_cast<int64_t>(source->sampleBytes);
+            const auto stored = static_cast<int64_t>(source->samples.size()) / bytes;
+            std::memset(out, 0, static_cast<size_t>(count * bytes));
+            const int64_t available = std::clamp<int64_t>(stored - first, 0, count);
+            if (available > 0) std::memcpy(out, source->samples.data() + first * bytes, static_cast<size_t>(available * bytes));
+          }};
+}
+
+DataBlockSource::DataBlockSource(DataLayout layout, int32_t blockBytes, std::vector<GeneratedSyncChannel> channels)
+    : layout_(std::move(layout)), blockBytes_(blockBytes), channels_(std::move(channels)) {
+  for (size_t r = 0; r < layout_.regions.size(); ++r) storedBlocks_ += layout_.StoredBlocks(r);
+  for (const GeneratedSyncChannel& channel : channels_) {
+    const int64_t sliceBytes = static_cast<int64_t>(layout_.blockSize / channel.srDiv) * channel.sampleBytes;
+    if (channel.dbOffset < 0 || channel.dbOffset + sliceBytes > blockBytes_) {
+      throw std::invalid_argument("slice outside its block");
+    }
+  }
+  block_.resize(static_cast<size_t>(blockBytes_));
+}
+
+void DataBlockSource::BuildBlock(int64_t stored) {
+  std::fill(block_.begin(), block_.end(), 0);
+  const int64_t block = RecordingBlock(layout_, stored);
+  for (const GeneratedSyncChannel& channel : channels_) {
+    const int64_t perBlock = layout_.blockSize / channel.srDiv;
+    channel.samples(block * perBlock, perBlock, block_.data() + channel.dbOffset);
+  }
+}
+
+void DataBlockSource::Fill(int64_t offset, uint8_t* out, size_t count) {
+  FillFromUnits(offset, out, count, blockBytes_, block_, blockNumber_, [this](int64_t n) { BuildBlock(n); });
+}
+
+StreamSource DataBlockSource::Source(const std::string& code, int32_t payloadSize) {
+  return {.code = code,
+          .size = size(),
+          .fill = [this](int64_t offset, uint8_t* out, size_t count) { Fill(offset, out, count); },
+          .payloadSize = payloadSize};
+}
+
+ReducedLevelSource::ReducedLevelSource(DataLayout layout, int level, int32_t recordBytes,
+                                       std::vector<GeneratedReducedChannel> channels)
+    : layout_(std::move(layout)), level_(level), recordBytes_(recordBytes), channels_(std::move(channels)) {
+  const int64_t mid = layout_.MidRate(level_);
+  int64_t previousEnd = -1;
+  for (size_t r = 0; r < layout_.regions.size(); ++r) {
+    const int64_t first = layout_.regions[r].startBlock / mid;
+    const int64_t end = CeilDiv(layout_.regions[r].startBlock + layout_.StoredBlocks(r), mid);
+    if (first < previousEnd) throw std::invalid_argument("regions share a reduced interval");
+    previousEnd = end;
+    regionFirstRecord_.push_back(static_cast<int32_t>(recordCount_));
+    recordCount_ += std::max<int64_t>(end - first, 0);
+  }
+  const int32_t itemBytes = 4 * 8;
+  for (const GeneratedReducedChannel& channel : channels_) {
+    const int32_t offset = channel.itemOffsets[static_cast<size_t>(level_)];
+    if (offset < 0 || offset + (channel.doublePrecision ? itemBytes : itemBytes / 2) > recordBytes_) {
+      throw std::invalid_argument("item outside its record");
+    }
+  }
+  record_.resize(static_cast<size_t>(recordBytes_));
+  values_.resize(static_cast<size_t>(kValueChunk));
+}
+
+void ReducedLevelSource::BuildRecord(int64_t record) {
+  size_t region = 0;
+  while (region + 1 < regionFirstRecord_.size() && regionFirstRecord_[region + 1] <= record) ++region;
+  const RecordedRegion& r = layout_.regions[region];
+  const int64_t absRate = layout_.MidRate(level_) * layout_.blockSize;
+  const int64_t interval = r.startBlock / layout_.MidRate(level_) + (record - regionFirstRecord_[region]);
+  const int64_t startPos = static_cast<int64_t>(r.startBlock) * layout_.blockSize + r.startOffset;
+  const int64_t stopPos = static_cast<int64_t>(r.stopBlock) * layout_.blockSize + r.stopOffset;
+  const int64_t from = std::max<int64_t>(std::max(interval * absRate, startPos), 0);
+  const int64_t to = std::min((interval + 1) * absRate, stopPos);
+
+  std::fill(record_.begin(), record_.end(), 0);
+  for (const GeneratedReducedChannel& channel : channels_) {
+    // The same sums in the same order as the in-memory builder, so both agree bit for bit.
+    double minimum = 0, maximum = 0, sum = 0, squares = 0;
+    int64_t count = 0;
+    for (int64_t p = from; p < to; p += kValueChunk) {
+      const int64_t n = std::min(kValueChunk, to - p);
+      channel.values(p, n, values_.data());
+      for (int64_t i = 0; i < n; ++i) {
+        const double x = values_[static_cast<size_t>(i)];
+        minimum = count == 0 ? x : std::min(minimum, x);
+        maximum = count == 0 ? x : std::max(maximum, x);
+        sum += x;
+        squares += x * x;
+        ++count;
+      }
+    }
+    const double average = count > 0 ? sum / static_cast<double>(count) : 0;
+    const double rms = count > 0 ? std::sqrt(squares / static_cast<double>(count)) : 0;
+    const std::vector<double> item = {minimum, maximum, average, rms};
+    const std::vector<uint8_t> bytes = channel.doublePrecision ? EncodeDoubles(item) : EncodeFloats(item);
+    std::memcpy(record_.data() + channel.itemOffsets[static_cast<size_t>(level_)], bytes.data(), bytes.size());
+  }
+}
+
+void ReducedLevelSource::Fill(int64_t offset, uint8_t* out, size_t count) {
+  FillFromUnits(offset, out, count, recordBytes_, record_, recordNumber_, [this](int64_t n) { BuildRecord(n); });
+}
+
+StreamSource ReducedLevelSource::Source(const std::string& code, int32_t payloadSize) {
+  return {.code = code,
+          .size = size(),
+          .fill = [this](int64_t offset, uint8_t* out, size_t count) { Fill(offset, out, count); },
+          .payloadSize = payloadSize};
+}
+
+}  // namespace Korvane::DataReader::TestKit

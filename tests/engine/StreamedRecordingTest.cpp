@@ -1,0 +1,123 @@
+// The streamed writers of the test kit against the in-memory ones: for a small
+// recording, and for containers with the less common options, the file written
+// piece by piece is byte for byte the file built in memory. Large benchmark
+// recordings are written the streamed way and rely on this.
+#include <gtest/gtest.h>
+
+#include "testkit/ByteWriter.h"
+#include "testkit/MeasurementDataWriter.h"
+#include "testkit/RecordingWriter.h"
+#include "testkit/StreamedMeasurementData.h"
+#include "testkit/StreamedRecording.h"
+#include "testkit/TempDir.h"
+
+namespace Korvane::DataReader::TestKit {
+namespace {
+
+// Regions start and stop inside blocks and leave gaps of whole reduced intervals.
+DataLayout ThreeRegions() {
+  DataLayout layout;
+  layout.blockSize = 20;
+  layout.ibRate = 4;
+  layout.regions = {{0, 0, 7, 10}, {12, 5, 19, 0}, {24, 15, 30, 4}};
+  return layout;
+}
+
+TEST(StreamedRecording, EqualsTheRecordingWrittenInMemory) {
+  const DataLayout layout = ThreeRegions();
+  constexpr int64_t kPositions = 31 * 20;
+  std::vector<int16_t> a;
+  std::vector<double> b, c, full;
+  for (int64_t p = 0; p < kPositions; ++p) full.push_back(static_cast<double>((p * 37) % 101) - 50.5);
+  for (int64_t k = 0; k < kPositions; ++k) a.push_back(static_cast<int16_t>(k * 7 - 900));
+  for (int64_t k = 0; k < kPositions / 2; ++k) b.push_back(0.25 * static_cast<double>(k));
+  for (int64_t k = 0; k < kPositions / 5 - 3; ++k) c.push_back(1.0 / static_cast<double>(k + 1));  // ends early
+  const std::vector<SyncChannelSamples> channels = {
+      {0, 2, 1, EncodeInt16(a)}, {40, 4, 2, EncodeFloats(b)}, {80, 8, 5, EncodeDoubles(c)}};
+  constexpr int32_t kBlockBytes = 40 + 40 + 32 + 8;
+  std::vector<ReducedChannelValues> reduced(2);
+  reduced[0].values = full;
+  reduced[1] = {{32, 32}, false, full};
+  constexpr int32_t kRecordBytes = 48;
+
+  TempDir dir;
+  Recording inMemory;
+  inMemory.setupText = "<setup/>";
+  inMemory.events = RegionEventStream(layout);
+  inMemory.Add("DBDATA", BuildDataBlocks(layout, kBlockBytes, channels));
+  for (int level = 0; level < 2; ++level) {
+    inMemory.Add("IBDATA" + std::to_string(level), BuildReducedLevel(layout, level, kRecordBytes, reduced).bytes);
+  }
+  WriteRecording(dir.File("memory.kvd"), inMemory);
+
+  std::vector<GeneratedSyncChannel> generated;
+  for (const SyncChannelSamples& channel : channels) generated.push_back(GeneratedFrom(channel));
+  std::vector<GeneratedReducedChannel> generatedReduced;
+  for (const ReducedChannelValues& channel : reduced) {
+    generatedReduced.push_back({channel.itemOffsets, channel.doublePrecision, [&full](int64_t first, int64_t count, double* out) {
+                                  std::copy_n(full.begin() + first, count, out);
+                                }});
+  }
+  DataBlockSource blocks(layout, kBlockBytes, generated);
+  ReducedLevelSource level0(layout, 0, kRecordBytes, generatedReduced);
+  ReducedLevelSource level1(layout, 1, kRecordBytes, generatedReduced);
+  StreamedRecording streamed;
+  streamed.setupText = inMemory.setupText;
+  streamed.events = inMemory.events;
+  streamed.streams = {blocks.Source("DBDATA", 4096), level0.Source("IBDATA0", 4096), level1.Source("IBDATA1", 4096)};
+  WriteRecordingStreamed(dir.File("streamed.kvd"), streamed);
+
+  EXPECT_EQ(level1.regionFirstRecord(), BuildReducedLevel(layout, 1, kRecordBytes, reduced).regionFirstRecord);
+  EXPECT_EQ(ReadFile(dir.File("streamed.kvd")), ReadFile(dir.File("memory.kvd")));
+}
+
+TEST(StreamedRecording, RegionsSharingAnIntervalAreRefused) {
+  DataLayout layout = ThreeRegions();
+  layout.regions = {{0, 0, 5, 0}, {6, 0, 9, 0}};
+  EXPECT_NO_THROW(ReducedLevelSource(layout, 0, 32, {}));
+  EXPECT_THROW(ReducedLevelSource(layout, 1, 32, {}), std::invalid_argument);
+}
+
+TEST(StreamedMultiStream, ContainerOptionsGiveTheSameFile) {
+  struct Case {
+    const char* name;
+    MultiStreamOptions options;
+  };
+  MultiStreamOptions pageTable;
+  pageTable.writePageTable = true;
+  pageTable.extraPageTableRecords = {{1, 4096}};
+  MultiStreamOptions firstGeneration;
+  firstGeneration.generation = 1;
+  firstGeneration.interleave = false;
+  MultiStreamOptions third;
+  third.generation = 3;
+  third.description = DescriptionForVersion(8012);
+  const Case cases[] = {{"page table", pageTable}, {"generation 1, one stream after another", firstGeneration},
+                        {"generation 3", third}};
+  const std::vector<uint8_t> large = PatternBytes(1000, 3), small = PatternBytes(77, 9), none;
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<StoredStreamLayout> layouts = {{"LARGE", large, 128, true, true}, {"EMPTY", none, 64}, {"SMALL", small, 50, true}};
+    std::vector<StreamSource> sources;
+    for (const StoredStreamLayout& layout : layouts) {
+      sources.push_back(BytesSource(layout.code, layout.data, layout.payloadSize));
+      sources.back().inPageTable = layout.inPageTable;
+      sources.back().nextLinksFromTable = layout.nextLinksFromTable;
+    }
+    const WrittenMultiStream built = BuildMultiStreamFile(c.options, layouts);
+    const StreamedMultiStream written = WriteMultiStreamFileStreamed(dir.File("f.kvd"), c.options, sources);
+    EXPECT_EQ(ReadFile(dir.File("f.kvd")), built.bytes);
+    ASSERT_EQ(written.streams.size(), built.streams.size());
+    EXPECT_EQ(written.fileBytes, static_cast<int64_t>(built.bytes.size()));
+    // The piece walk finds stream bytes where the file holds them.
+    std::vector<uint8_t> back;
+    ForEachFilePiece(written.streams[0], written.pageHeaderBytes, 100, 300, [&](int64_t at, int64_t n) {
+      back.insert(back.end(), built.bytes.begin() + at, built.bytes.begin() + at + n);
+    });
+    EXPECT_EQ(back, std::vector<uint8_t>(large.begin() + 100, large.begin() + 400));
+  }
+}
+
+}  // namespace
+}  // namespace Korvane::DataReader::TestKit
