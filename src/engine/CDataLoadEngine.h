@@ -26,6 +26,7 @@ namespace Korvane::DataReader {
 class CKVXMLHelper;
 class CKVChannel;
 class AsyncIndStream;
+class SampleOutput;
 
 namespace Events {
 class CKVEventHelper;
@@ -163,6 +164,17 @@ class CDataLoadEngine {
 
  private:
   using StreamPtr = AsyncIndexManager::StreamPtr;
+
+  // A window of synchronous samples: count samples from number first, numbered over
+  // regions firstRegion to lastRegion (both existing).
+  struct SyncWindow {
+    int64_t first;
+    int64_t count;
+    int firstRegion;
+    int lastRegion;
+  };
+  void ReadDataBlockSamples(const CKVChannel& storage, const SyncWindow& window, SampleOutput& output);
+  void ReadOwnStreamSamples(const CKVChannel& storage, const SyncWindow& window, SampleOutput& output);
 
   // One kept adapter per stream handed to a manager, as a shared-stream pointer.
   StreamPtr KeepAdapter(std::vector<StreamPtr>& list, MultiStream::CBaseStream* stream);
