@@ -99,6 +99,7 @@ void CDataLoadEngine::Initiate() {
 void CDataLoadEngine::Clear() {
   regions_.clear();
   queries_.clear();
+  blockWindow_.Reset();
   // The managers read through adapters over the container's streams, which go
   // with the file: nothing of them may outlive it.
   nodeStreamManagers_.clear();

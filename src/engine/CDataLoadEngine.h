@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "asyncindex/AsyncManager.h"
+#include "engine/DataBlockWindow.h"
 #include "events/KVStartStopEvent.h"
 #include "events/RecordPosition.h"
 #include "KVDataReaderLib.h"
@@ -204,6 +205,7 @@ class CDataLoadEngine {
   int ibLevelCount_ = 0;
   std::vector<TAsyncSamplesQuery> queries_;
   std::vector<Events::KVStartStopEvent> regions_;
+  DataBlockWindow blockWindow_;
   MultiStream::CStreamContainer* container_ = nullptr;
   CKVXMLHelper* setup_;
   Events::CKVEventHelper* events_;

@@ -9,6 +9,7 @@
 
 #include "common/DataReaderLibException.h"
 #include "engine/CDataLoadEngine.h"
+#include "engine/DataBlockWindow.h"
 #include "engine/SampleOutput.h"
 #include "engine/StoredReads.h"
 #include "multistream/CBaseStream.h"
@@ -76,7 +77,8 @@ void CDataLoadEngine::GetSyncSamples(const CKVChannel* channel, int64_t first, i
 }
 
 // Each block holds the channel's slice of BlockSize / SRDiv samples at its DBOffset;
-// a run of samples inside one block is one read of just those samples.
+// a run of samples inside one block is one read of just those samples, unless the
+// block window holds the block (channels read in turn over the same stretch).
 void CDataLoadEngine::ReadDataBlockSamples(const CKVChannel& storage, const SyncWindow& window,
                                            SampleOutput& output) {
   if (dbData_ == nullptr || storage.OnlineInfo == nullptr) throw ChannelNotStored();
@@ -92,6 +94,8 @@ void CDataLoadEngine::ReadDataBlockSamples(const CKVChannel& storage, const Sync
     throw FileCorruptException("DBOffset");
   }
   std::vector<uint8_t> slice(static_cast<size_t>(sliceBytes));
+  bool begun = false;
+  bool wholeBlocks = false;
 
   int64_t before = 0;  // samples of the regions already passed
   for (int r = window.firstRegion; r <= window.lastRegion && output.Delivered() < window.count; ++r) {
@@ -111,10 +115,21 @@ void CDataLoadEngine::ReadDataBlockSamples(const CKVChannel& storage, const Sync
       // A block size that the divider does not divide puts samples beyond the slice.
       if (element + take > perBlock) throw FileCorruptException("SRDiv");
       const int64_t storedBlock = CheckedAdd(region.storedBase, block, "stored block");
-      const int64_t at = CheckedAdd(CheckedMul(storedBlock, blockBytes, "block position"),
-                                    sliceOffset + element * sampleBytes, "block position");
-      ReadAt(dbData_, at, slice.data(), take * sampleBytes, "DBDATA");
-      output.Put(slice.data(), take, region.startPosition + position, divider);
+      if (!begun) {
+        begun = true;
+        wholeBlocks = blockWindow_.BeginRead(&storage, storedBlock) && blockBytes <= DataBlockWindow::kMaxBytes;
+      }
+      blockWindow_.Touch(storedBlock);
+      const int64_t inSlice = sliceOffset + element * sampleBytes;
+      const uint8_t* held = blockWindow_.Block(storedBlock);
+      if (held == nullptr && wholeBlocks) held = blockWindow_.Load(dbData_, storedBlock, blockBytes);
+      if (held != nullptr) {
+        output.Put(held + inSlice, take, region.startPosition + position, divider);
+      } else {
+        const int64_t at = CheckedAdd(CheckedMul(storedBlock, blockBytes, "block position"), inSlice, "block position");
+        ReadAt(dbData_, at, slice.data(), take * sampleBytes, "DBDATA");
+        output.Put(slice.data(), take, region.startPosition + position, divider);
+      }
       k += take;
     }
     before += region.samples;

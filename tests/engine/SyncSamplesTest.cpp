@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "EngineTestSupport.h"
 #include "common/DataReaderLibException.h"
@@ -216,6 +217,49 @@ TEST(SyncSampleForms, DigitalInputBitsComeFromTheirPortSample) {
   std::vector<double> scaled(40);
   opened.engine().GetSamples(&bit, 100, 40, scaled.data(), nullptr, ScaleType::Scaled);
   for (int i = 0; i < 40; ++i) EXPECT_EQ(scaled[static_cast<size_t>(i)], ((100 + i) >> 3) & 1) << i;
+}
+
+// Channels read in turn over the same stretch share whole blocks held in memory;
+// what they deliver must not change.
+TEST(SyncSampleForms, ChannelsReadInTurnDeliverTheirOwnSlices) {
+  TestKit::DataLayout layout;
+  layout.regions = {{0, 0, 30, 0}, {35, 20, 60, 0}};
+  std::vector<uint8_t> first;
+  std::vector<uint8_t> second;
+  for (int64_t j = 0; j < 6100; ++j) {
+    const auto a = Encode(kTypeDouble, j);
+    const auto b = Encode(kTypeInt16, j);
+    first.insert(first.end(), a.begin(), a.end());
+    second.insert(second.end(), b.begin(), b.end());
+  }
+  TestKit::SetupBuilder setup;
+  setup.Property("SampleRate", kRate).Property("BlockSize", 100).Property("IBRate", 20);
+  setup.MeasurementOnlineInfo(1000, std::vector<int>(6, 32));
+  setup.AddChannel("AI;0", "A", kTypeDouble).Append(TestKit::OnlineInfoRecord(0, std::vector<int>(6, 0)));
+  setup.AddChannel("AI;1", "B", kTypeInt16).Append(TestKit::OnlineInfoRecord(800, std::vector<int>(6, 0)));
+  const TestKit::ReducedLevelStream level0 =
+      TestKit::BuildReducedLevel(layout, 0, 32, {{{}, true, std::vector<double>(6100)}});
+  TestKit::Recording recording;
+  recording.setupText = setup.Text();
+  recording.events = TestKit::RegionEventStream(layout, TestKit::RegionLevelOffsets({level0}, 2));
+  recording.Add("DBDATA", TestKit::BuildDataBlocks(layout, 1000, {{0, 8, 1, first}, {800, 2, 1, second}}));
+  recording.Add("IBDATA0", level0.bytes);
+  OpenedRecording opened(recording);
+  const SyncCase shape{"", kTypeDouble, 100, 1, layout.regions, 0, 0};
+  const std::vector<int64_t> positions = SamplePositions(shape);
+  for (int64_t window = 0; window < static_cast<int64_t>(positions.size()); window += 700) {
+    for (const auto& [index, samples, bytes] : {std::tuple{"AI;0", &first, 8}, std::tuple{"AI;1", &second, 2}}) {
+      std::vector<uint8_t> raw(700 * 8);
+      opened.engine().GetSamples(&opened.Channel(index), window, 700, raw.data(), nullptr, ScaleType::Raw);
+      const int64_t n = std::min<int64_t>(700, static_cast<int64_t>(positions.size()) - window);
+      for (int64_t i = 0; i < n; ++i) {
+        const int64_t position = positions[static_cast<size_t>(window + i)];
+        ASSERT_EQ(std::memcmp(raw.data() + i * bytes, samples->data() + position * bytes, static_cast<size_t>(bytes)),
+                  0)
+            << index << " sample " << window + i;
+      }
+    }
+  }
 }
 
 // Layouts that point outside the stored streams are a corrupt file, never a read
