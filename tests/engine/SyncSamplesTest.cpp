@@ -202,7 +202,7 @@ TEST(SyncSampleForms, DigitalInputBitsComeFromTheirPortSample) {
   setup.MeasurementOnlineInfo(100, std::vector<int>(6, 32));
   setup.Store("DI;2");
   setup.Store("DI;2;3");
-  setup.DIPort("2", 8, "Port").Append(TestKit::OnlineInfoRecord(0, std::vector<int>(6, 0)));
+  setup.DIPort("2", 8, "Port").Set("SRDiv", 2).Append(TestKit::OnlineInfoRecord(0, std::vector<int>(6, 0)));
   setup.Devices().Add("Device").Attr("Type", "DI").Append(
       TestKit::ChannelDefinition("OutputChannel", "DI;2;3", "Bit 3").Set("BitNo", 3));
   const TestKit::ReducedLevelStream level0 =
@@ -210,13 +210,15 @@ TEST(SyncSampleForms, DigitalInputBitsComeFromTheirPortSample) {
   TestKit::Recording recording;
   recording.setupText = setup.Text();
   recording.events = TestKit::RegionEventStream(layout, TestKit::RegionLevelOffsets({level0}, 1));
-  recording.Add("DBDATA", TestKit::BuildDataBlocks(layout, 100, {{0, 1, 1, port}})).Add("IBDATA0", level0.bytes);
+  recording.Add("DBDATA", TestKit::BuildDataBlocks(layout, 100, {{0, 1, 2, port}})).Add("IBDATA0", level0.bytes);
   OpenedRecording opened(recording);
   const CKVChannel& bit = opened.Channel("DI;2;3");
   ASSERT_TRUE(bit.DecodedFromParent);
+  // The bit has its port's samples: the port's divider counts.
+  EXPECT_EQ(opened.engine().GetSamplesCount(&bit), 100);
   std::vector<double> scaled(40);
-  opened.engine().GetSamples(&bit, 100, 40, scaled.data(), nullptr, ScaleType::Scaled);
-  for (int i = 0; i < 40; ++i) EXPECT_EQ(scaled[static_cast<size_t>(i)], ((100 + i) >> 3) & 1) << i;
+  opened.engine().GetSamples(&bit, 50, 40, scaled.data(), nullptr, ScaleType::Scaled);
+  for (int i = 0; i < 40; ++i) EXPECT_EQ(scaled[static_cast<size_t>(i)], ((50 + i) >> 3) & 1) << i;
 }
 
 // Channels read in turn over the same stretch share whole blocks held in memory;
