@@ -99,6 +99,7 @@ void CDataLoadEngine::Initiate() {
 void CDataLoadEngine::Clear() {
   regions_.clear();
   queries_.clear();
+  blockWindow_.Reset();
   // The managers read through adapters over the container's streams, which go
   // with the file: nothing of them may outlive it.
   nodeStreamManagers_.clear();
@@ -391,7 +392,8 @@ int64_t CDataLoadEngine::GetSyncSamplesCount(const CKVChannel* channel, int firs
   if (lastRegion < firstRegion) return 0;
   firstRegion = std::max(firstRegion, 0);
   lastRegion = std::min(lastRegion, GetRegionCount() - 1);
-  const int64_t divider = std::max(channel->SRDiv, 1);
+  // A decoded channel has the samples of the channel it is decoded from.
+  const int64_t divider = std::max(StorageChannel(channel)->SRDiv, 1);
   int64_t count = 0;
   for (int i = firstRegion; i <= lastRegion; ++i) {
     const Events::KVStartStopEvent& r = regions_[static_cast<size_t>(i)];

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "asyncindex/AsyncManager.h"
+#include "engine/DataBlockWindow.h"
 #include "events/KVStartStopEvent.h"
 #include "events/RecordPosition.h"
 #include "KVDataReaderLib.h"
@@ -26,6 +27,7 @@ namespace Korvane::DataReader {
 class CKVXMLHelper;
 class CKVChannel;
 class AsyncIndStream;
+class SampleOutput;
 
 namespace Events {
 class CKVEventHelper;
@@ -164,6 +166,17 @@ class CDataLoadEngine {
  private:
   using StreamPtr = AsyncIndexManager::StreamPtr;
 
+  // A window of synchronous samples: count samples from number first, numbered over
+  // regions firstRegion to lastRegion (both existing).
+  struct SyncWindow {
+    int64_t first;
+    int64_t count;
+    int firstRegion;
+    int lastRegion;
+  };
+  void ReadDataBlockSamples(const CKVChannel& storage, const SyncWindow& window, SampleOutput& output);
+  void ReadOwnStreamSamples(const CKVChannel& storage, const SyncWindow& window, SampleOutput& output);
+
   // One kept adapter per stream handed to a manager, as a shared-stream pointer.
   StreamPtr KeepAdapter(std::vector<StreamPtr>& list, MultiStream::CBaseStream* stream);
   void OpenDataStreams();
@@ -192,6 +205,7 @@ class CDataLoadEngine {
   int ibLevelCount_ = 0;
   std::vector<TAsyncSamplesQuery> queries_;
   std::vector<Events::KVStartStopEvent> regions_;
+  DataBlockWindow blockWindow_;
   MultiStream::CStreamContainer* container_ = nullptr;
   CKVXMLHelper* setup_;
   Events::CKVEventHelper* events_;

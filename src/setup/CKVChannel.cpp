@@ -122,6 +122,25 @@ double CKVChannel::GetScaledValue(double x) const noexcept {
   }
 }
 
+void CKVChannel::GetScaling(double& factor, double& summand) const noexcept {
+  switch (ChannelGroup) {
+    case kGroupAI:
+      factor = AIScale, summand = AIOffset;
+      return;
+    case kGroupDI:
+      factor = 1, summand = 0;
+      return;
+    case kGroupCNT:
+      factor = CNTScale, summand = CNTOffset;
+      return;
+    case kGroupRemote:
+      factor = RealScale, summand = RealOffset;
+      return;
+    default:
+      factor = Scale, summand = Offset;
+  }
+}
+
 void CKVChannel::GetFactors(double& scale, double& offset) const noexcept {
   offset = GetScaledValue(0);
   scale = GetScaledValue(1) - offset;

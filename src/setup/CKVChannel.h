@@ -113,6 +113,10 @@ class CKVChannel {
   double GetScaledValue(double x) const noexcept;
   // The linear scaling as its two coefficients.
   void GetFactors(double& scale, double& offset) const noexcept;
+  // The coefficients GetScaledValue applies for this channel's group, so that a
+  // loop over many samples can scale them inline: GetScaledValue(x) is exactly
+  // x * factor + summand (factor 1, summand 0 for digital inputs).
+  void GetScaling(double& factor, double& summand) const noexcept;
   // An RMS value brought from the original scale to this channel's scale.
   double GetValueRMS(double x) const noexcept;
 

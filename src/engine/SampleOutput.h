@@ -1,0 +1,59 @@
+// SampleOutput: the host's buffers of one sample read, and the decoding of stored
+// samples into them in the output form asked for. The sample readers hand it runs
+// of consecutive stored samples; it writes values (or characters) and time stamps
+// and advances its own cursors. The buffers belong to the host.
+#pragma once
+
+#include <cstdint>
+
+#include "setup/ScaleType.h"
+
+namespace Korvane::DataReader {
+
+class CKVChannel;
+
+class SampleOutput {
+ public:
+  // `channel` is the channel asked for; `storage` the one whose stored samples are
+  // read (its parent for a decoded channel, else the channel itself). `values` may
+  // be null only when nothing is to be written to it (character output, Text).
+  // Time stamps are seconds from the measurement start: position / sampleRate,
+  // brought to the external clock when one is given (non-zero).
+  SampleOutput(const CKVChannel& channel, const CKVChannel& storage, void* values, double* timeStamps,
+               bool charOutput, char* chars, ScaleType scaleType, double sampleRate, double externalClock);
+
+  // Bytes of one stored sample: GetArraySize values of the storage channel.
+  int64_t StoredSampleBytes() const noexcept { return storedSampleBytes_; }
+
+  // Decodes `count` stored samples lying back to back at `bytes`; the first is at
+  // full-rate position `position`, the next ones `step` positions apart.
+  void Put(const uint8_t* bytes, int64_t count, int64_t position, int64_t step);
+
+  // Samples delivered so far.
+  int64_t Delivered() const noexcept { return delivered_; }
+
+ private:
+  void PutValues(const uint8_t* bytes, int64_t values);
+  void PutScaledPlain(const uint8_t* bytes, int64_t values);
+  void PutDecodedRaw(const uint8_t* bytes, int64_t values);
+  double TimeOfPosition(int64_t position) const noexcept;
+
+  const CKVChannel& channel_;
+  const CKVChannel& storage_;
+  uint8_t* values_;
+  double* timeStamps_;
+  bool charOutput_;
+  char* chars_;
+  ScaleType scaleType_;
+  double sampleRate_;
+  double externalClock_;
+  int storedValueBytes_;        // one stored number of the storage channel
+  int valuesPerSample_;
+  int64_t storedSampleBytes_;
+  bool decoded_;                // the value is decoded out of the stored bytes (DI bit, CAN signal)
+  double factor_ = 1;
+  double summand_ = 0;
+  int64_t delivered_ = 0;
+};
+
+}  // namespace Korvane::DataReader
