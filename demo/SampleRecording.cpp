@@ -50,21 +50,21 @@ std::string SetupText() {
   setup.Property("StartStoreTime", 46000.375);  // a morning in December 2025
   setup.MeasurementOnlineInfo(kBlockBytes, std::vector<int>(6, kRecordBytes));
   setup.AddChannel("AI;0", "Voltage", 7).Set("Unit", "V").Set("Description", "Supply voltage")
-      .Append(OnlineInfoRecord(kVoltageOffset, std::vector<int>(6, 0)));
+      .AddCopy(OnlineInfoRecord(kVoltageOffset, std::vector<int>(6, 0)));
   setup.AddChannel("AI;1", "Current", 7).Set("Unit", "A")
-      .Append(OnlineInfoRecord(kCurrentOffset, std::vector<int>(6, 32)));
+      .AddCopy(OnlineInfoRecord(kCurrentOffset, std::vector<int>(6, 32)));
   setup.AddChannel("AI;2", "Temperature", 7).Set("Unit", "degC")
-      .Append(OnlineInfoRecord(kTemperatureOffset, std::vector<int>(6, 64)));
+      .AddCopy(OnlineInfoRecord(kTemperatureOffset, std::vector<int>(6, 64)));
   setup.AddChannel("Math;0", "Spectrum", 7).Set("SRDiv", kArraySrDiv)
-      .Append(ArrayInfoElement({{"Frequency", "Hz", kArrayValues, 2, 1, 0.0, 50.0}}))
-      .Append(OnlineInfoRecord(kArrayOffset));
+      .AddCopy(ArrayInfoElement({{"Frequency", "Hz", kArrayValues, 2, 1, 0.0, 50.0}}))
+      .AddCopy(OnlineInfoRecord(kArrayOffset));
   setup.AddChannel("Variables;0", "Operator", 11).Set("SingleValue", true);
 
   CounterInput counter;
   counter.settings = {{"BaseMode", "0"}};
   setup.Store("CNT;0;0");
   XmlNode output = ChannelDefinition("OutputChannel", "CNT;0;0", "Revolutions", 8);
-  output.Set("Unit", "rev").Append(OnlineInfoRecord(kCounterOffset));
+  output.Set("Unit", "rev").AddCopy(OnlineInfoRecord(kCounterOffset));
   counter.outputs.push_back(output);
   setup.CounterDevice({counter});
   return setup.Text();
