@@ -27,14 +27,14 @@ int main(int argc, char** argv) {
 
   SetupBuilder kinds;
   kinds.DeviceNames({{"0", "Host"}});
-  kinds.AddChannel("AI;0", "a").Append(ArrayInfoElement({{"x", "", 4, 2}, {"y", "", 2, 0, 0, 0, 1, "2;l;r"}}, true, true));
-  kinds.AddChannel("Math;0", "c", 9).Append(CustomPropsElement({{"k", {{"Int", "1"}, {"String", "s"}}}}));
+  kinds.AddChannel("AI;0", "a").With(ArrayInfoElement({{"x", "", 4, 2}, {"y", "", 2, 0, 0, 0, 1, "2;l;r"}}, true, true));
+  kinds.AddChannel("Math;0", "c", 9).With(CustomPropsElement({{"k", {{"Int", "1"}, {"String", "s"}}}}));
   kinds.Store("Variables;1;1");
   kinds.VariableChannel("Variables;1;1", "v", 11);
   kinds.Store("System Monitor;100;1");
-  kinds.SystemMonitor().Add("Slot").Append(ChannelDefinition("Slot", "System Monitor;100;1", "cpu"));
+  kinds.SystemMonitor().Add("Slot").AddCopy(ChannelDefinition("Slot", "System Monitor;100;1", "cpu"));
   kinds.Store("Video;0");
-  kinds.Device("Video").Append(ChannelDefinition("Slot", "Video;0", "cam").Set("Offline", 2));
+  kinds.Device("Video").AddCopy(ChannelDefinition("Slot", "Video;0", "cam").Set("Offline", 2));
   kinds.Store("CNT;0;0");
   CounterInput input;
   input.settings = {{"BaseMode", "0"}, {"CountingUnit", "1"}};
@@ -43,15 +43,15 @@ int main(int argc, char** argv) {
   input.outputs = {ChannelDefinition("OutputChannel", "CNT;0;0", "angle")};
   kinds.CounterDevice({input});
   kinds.Store("Remote;0");
-  kinds.Device("Remote").Add("Box").Append(ChannelDefinition("OutputChannel", "Remote;0", "r"));
+  kinds.Device("Remote").Add("Box").AddCopy(ChannelDefinition("OutputChannel", "Remote;0", "r"));
   kinds.Store("Plugins;0;1");
-  kinds.Device("Plugins").Add("Slot").Append(ChannelDefinition("OutputChannel", "Plugins;0;1", "p", 12));
+  kinds.Device("Plugins").Add("Slot").AddCopy(ChannelDefinition("OutputChannel", "Plugins;0;1", "p", 12));
   Write(out + "kinds.xml", kinds.Text());
 
   SetupBuilder can;
   can.Store("CAN;0;100");
   can.Store("CAN;0;100;1");
-  XmlNode& message = can.CANPort(true).Append(ChannelDefinition("Message", "CAN;0;100", "m").Set("DLC", 8));
+  XmlNode& message = can.CANPort(true).AddCopy(ChannelDefinition("Message", "CAN;0;100", "m").Set("DLC", 8));
   message.Add("OutputChannel").Set("UniqueId", "1").Set("StartBit", 12).Set("BitLength", 8).Set("DataDirection", 1);
   can.MeasurementOnlineInfo(100, {16, 32});
   Write(out + "can.xml", can.Text());

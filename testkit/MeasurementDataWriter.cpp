@@ -26,18 +26,40 @@ void Put(std::vector<uint8_t>& bytes, size_t position, const std::vector<uint8_t
   std::copy(data.begin(), data.end(), bytes.begin() + static_cast<std::ptrdiff_t>(position));
 }
 
+int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+int64_t SampleBytes(const SyncChannelSamples& channel) {
+  return static_cast<int64_t>(channel.sampleBytes) * channel.arraySize;
+}
+
+void CheckDivider(const DataLayout& layout, const SyncChannelSamples& channel) {
+  if (channel.srDiv < 1 || layout.blockSize % channel.srDiv != 0 || channel.sampleBytes < 1 || channel.arraySize < 1) {
+    throw std::invalid_argument("the divider must divide the block size");
+  }
+}
+
 // The channel's slice of recording block `block`: blockSize / srDiv samples.
 std::vector<uint8_t> Slice(const DataLayout& layout, const SyncChannelSamples& channel, int64_t block) {
   const int64_t perBlock = layout.blockSize / channel.srDiv;
-  std::vector<uint8_t> slice(static_cast<size_t>(perBlock * channel.sampleBytes), 0);
+  const int64_t sampleBytes = SampleBytes(channel);
+  std::vector<uint8_t> slice(static_cast<size_t>(perBlock * sampleBytes), 0);
   const int64_t first = block * perBlock;
   for (int64_t j = 0; j < perBlock; ++j) {
-    const auto source = static_cast<size_t>((first + j) * channel.sampleBytes);
-    if (source + static_cast<size_t>(channel.sampleBytes) > channel.samples.size()) break;
-    std::memcpy(slice.data() + j * channel.sampleBytes, channel.samples.data() + source,
-                static_cast<size_t>(channel.sampleBytes));
+    const auto source = static_cast<size_t>((first + j) * sampleBytes);
+    if (source + static_cast<size_t>(sampleBytes) > channel.samples.size()) break;
+    std::memcpy(slice.data() + j * sampleBytes, channel.samples.data() + source, static_cast<size_t>(sampleBytes));
   }
   return slice;
+}
+
+// Calls visit(storedIndex, recordingBlock) for every stored block of every region;
+// a block shared by two regions is visited for both (with the same content).
+template <class Visit>
+void ForEachStoredBlock(const DataLayout& layout, Visit visit) {
+  for (size_t r = 0; r < layout.regions.size(); ++r) {
+    const int64_t base = layout.StoredBlockBase(r);
+    for (int64_t j = 0; j < layout.StoredBlocks(r); ++j) visit(base + j, layout.regions[r].startBlock + j);
+  }
 }
 
 std::vector<uint8_t> Item(const std::vector<double>& values, int64_t from, int64_t to, bool doublePrecision) {
@@ -70,9 +92,22 @@ int64_t DataLayout::StoredBlocks(size_t region) const {
 }
 
 int64_t DataLayout::StoredBlockBase(size_t region) const {
+  int64_t stored = 0;
+  int64_t end = 0;  // recording block behind the last stored one
   int64_t base = 0;
-  for (size_t i = 0; i < region; ++i) base += StoredBlocks(i);
+  for (size_t i = 0; i <= region; ++i) {
+    const int64_t start = regions.at(i).startBlock;
+    base = stored - std::max<int64_t>(end - start, 0);
+    stored = base + StoredBlocks(i);
+    end = start + StoredBlocks(i);
+  }
   return base;
+}
+
+int64_t DataLayout::StoredBlockCount() const {
+  int64_t count = 0;
+  for (size_t r = 0; r < regions.size(); ++r) count = std::max(count, StoredBlockBase(r) + StoredBlocks(r));
+  return count;
 }
 
 int64_t DataLayout::MidRate(int level) const {
@@ -101,29 +136,40 @@ std::vector<uint8_t> EncodeInt16(const std::vector<int16_t>& values) {
 
 std::vector<uint8_t> BuildDataBlocks(const DataLayout& layout, int32_t blockBytes,
                                      const std::vector<SyncChannelSamples>& channels) {
-  std::vector<uint8_t> stream;
-  for (size_t r = 0; r < layout.regions.size(); ++r) {
-    for (int64_t k = 0; k < layout.StoredBlocks(r); ++k) {
-      std::vector<uint8_t> block(static_cast<size_t>(blockBytes), 0);
-      for (const SyncChannelSamples& channel : channels) {
-        Put(block, static_cast<size_t>(channel.dbOffset), Slice(layout, channel, layout.regions[r].startBlock + k));
-      }
-      stream.insert(stream.end(), block.begin(), block.end());
+  for (const SyncChannelSamples& channel : channels) CheckDivider(layout, channel);
+  std::vector<uint8_t> stream(static_cast<size_t>(layout.StoredBlockCount() * blockBytes), 0);
+  ForEachStoredBlock(layout, [&](int64_t stored, int64_t block) {
+    std::vector<uint8_t> image(static_cast<size_t>(blockBytes), 0);
+    for (const SyncChannelSamples& channel : channels) {
+      Put(image, static_cast<size_t>(channel.dbOffset), Slice(layout, channel, block));
     }
-  }
+    Put(stream, static_cast<size_t>(stored * blockBytes), image);
+  });
   return stream;
 }
 
 std::vector<uint8_t> BuildOwnDataStream(const DataLayout& layout, const SyncChannelSamples& channel,
                                         size_t leadingBytes) {
-  std::vector<uint8_t> stream(leadingBytes, 0xEE);
-  for (size_t r = 0; r < layout.regions.size(); ++r) {
-    for (int64_t k = 0; k < layout.StoredBlocks(r); ++k) {
-      const std::vector<uint8_t> slice = Slice(layout, channel, layout.regions[r].startBlock + k);
-      stream.insert(stream.end(), slice.begin(), slice.end());
-    }
-  }
+  CheckDivider(layout, channel);
+  const int64_t sliceBytes = layout.blockSize / channel.srDiv * SampleBytes(channel);
+  std::vector<uint8_t> stream(leadingBytes + static_cast<size_t>(layout.StoredBlockCount() * sliceBytes), 0);
+  std::fill(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(leadingBytes), 0xEE);
+  ForEachStoredBlock(layout, [&](int64_t stored, int64_t block) {
+    Put(stream, leadingBytes + static_cast<size_t>(stored * sliceBytes), Slice(layout, channel, block));
+  });
   return stream;
+}
+
+std::vector<int64_t> RegionSampleIndexes(const DataLayout& layout, int32_t srDiv, bool ownStream) {
+  std::vector<int64_t> indexes;
+  for (const RecordedRegion& region : layout.regions) {
+    const int64_t start = static_cast<int64_t>(region.startBlock) * layout.blockSize + region.startOffset;
+    const int64_t stop = static_cast<int64_t>(region.stopBlock) * layout.blockSize + region.stopOffset;
+    const int64_t first = ownStream ? FloorDiv(start, srDiv) : CeilDiv(start, srDiv);
+    const int64_t end = ownStream ? first + std::max<int64_t>(stop - start, 0) / srDiv : CeilDiv(stop, srDiv);
+    for (int64_t i = first; i < end; ++i) indexes.push_back(i);
+  }
+  return indexes;
 }
 
 ReducedLevelStream BuildReducedLevel(const DataLayout& layout, int level, int32_t recordBytes,

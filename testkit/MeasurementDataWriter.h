@@ -32,22 +32,30 @@ struct DataLayout {
   std::vector<RecordedRegion> regions;
 
   // Blocks of region r that reach the file: from its start block up to the block
-  // holding its stop (the stop block itself only when the stop lies inside it).
+  // holding its stop (the stop block itself only when the stop lies inside it:
+  // a partly filled block is stored).
   int64_t StoredBlocks(size_t region) const;
-  // Stored blocks of the regions before r (where region r begins in the stored data).
+  // Where region r's start block lies in the stored blocks: the stored blocks of
+  // the regions before it, less one when it starts in the partly filled block the
+  // region before it stopped in (that block is stored once, for both).
   int64_t StoredBlockBase(size_t region) const;
+  // Stored blocks of all regions.
+  int64_t StoredBlockCount() const;
   // Level-0 blocks per reduced value of level L: IBRate^L.
   int64_t MidRate(int level) const;
 };
 
-// A synchronous channel: its slice offset in a block, its sample size and rate
-// divider, and its raw little-endian samples over the whole recording time
-// (sample k belongs to full-rate position k x srDiv; missing samples are zeros).
+// A synchronous channel: its slice offset in a block, its value size, values per
+// sample (array channels) and rate divider, and its raw little-endian samples over
+// the whole recording time: sample i (arraySize values, value after value) belongs
+// to full-rate position i x srDiv; missing samples are zeros. The divider must
+// divide the block size.
 struct SyncChannelSamples {
   int32_t dbOffset = 0;
-  int32_t sampleBytes = 8;
+  int32_t sampleBytes = 8;  // bytes of one value
   int32_t srDiv = 1;
   std::vector<uint8_t> samples;
+  int32_t arraySize = 1;
 };
 
 // Raw sample images.
@@ -55,15 +63,31 @@ std::vector<uint8_t> EncodeDoubles(const std::vector<double>& values);
 std::vector<uint8_t> EncodeFloats(const std::vector<double>& values);
 std::vector<uint8_t> EncodeInt16(const std::vector<int16_t>& values);
 
-// "DBDATA": one block of blockBytes per stored block of every region, each
-// channel's blockSize / srDiv samples at its slice offset.
+// "DBDATA": StoredBlockCount() blocks of blockBytes. Stored block
+// StoredBlockBase(r) + j holds recording block startBlock(r) + j; in it each
+// channel's slice begins at its dbOffset and holds blockSize / srDiv samples of
+// sampleBytes x arraySize bytes: slice element e of recording block b is sample
+// b x blockSize / srDiv + e (full-rate position b x blockSize + e x srDiv). So
+// sample k of region r in reading order, with s its start offset, is channel
+// sample (startBlock x blockSize + s rounded up to a multiple of srDiv) / srDiv + k.
+// Bytes of a block that no slice covers are zero.
 std::vector<uint8_t> BuildDataBlocks(const DataLayout& layout, int32_t blockBytes,
                                      const std::vector<SyncChannelSamples>& channels);
 
 // The stream of a synchronous channel stored on its own: `leadingBytes` of filler
-// (its PosInDBStream), then the channel's slices of every stored block back to back.
+// (its PosInDBStream), then the channel's slices of the stored blocks back to back,
+// in stored-block order, with no other structure: element e (sampleBytes x
+// arraySize bytes at leadingBytes + e x that) is the slice element e mod
+// (blockSize / srDiv) of stored block e / (blockSize / srDiv). Region r's sample k
+// is element (blockSize x StoredBlockBase(r) + s + srDiv x k) / srDiv, which holds
+// channel sample (startBlock x blockSize + s) / srDiv + k (divisions truncating).
 std::vector<uint8_t> BuildOwnDataStream(const DataLayout& layout, const SyncChannelSamples& channel,
                                         size_t leadingBytes = 0);
+
+// The channel samples region after region hold, in reading order: the online
+// numbering (samples whose full-rate position lies in [start, stop)) or, for a
+// channel on its own stream, (stop - start) / srDiv samples from (start / srDiv).
+std::vector<int64_t> RegionSampleIndexes(const DataLayout& layout, int32_t srDiv, bool ownStream = false);
 
 // A channel's reduced data: full-rate values over the whole recording time and
 // where its item lies in each level's record.

@@ -90,7 +90,7 @@ SetupBuilder& SetupBuilder::DeviceNames(const std::vector<std::pair<std::string,
 }
 
 SetupBuilder& SetupBuilder::MeasurementOnlineInfo(int blockBytes, const std::vector<int>& recordBytes) {
-  Devices().Append(OnlineInfoRecord(blockBytes, recordBytes));
+  Devices().AddCopy(OnlineInfoRecord(blockBytes, recordBytes));
   return *this;
 }
 
@@ -103,7 +103,7 @@ XmlNode& SetupBuilder::Device(const std::string& type) { return Devices().Add("D
 XmlNode& SetupBuilder::AddChannel(const std::string& index, const std::string& name, int dataType) {
   if (plainDevice_ == nullptr) plainDevice_ = &Device("AI");
   Store(index);
-  return plainDevice_->Append(ChannelDefinition("OutputChannel", index, name, dataType));
+  return plainDevice_->AddCopy(ChannelDefinition("OutputChannel", index, name, dataType));
 }
 
 XmlNode& SetupBuilder::DIPort(const std::string& portNumber, int diCount, const std::string& name) {
@@ -132,7 +132,7 @@ void SetupBuilder::CounterDevice(const std::vector<CounterInput>& inputs) {
         for (const auto& [teeth, gap] : input.sectors) sectors.Add("Sector").Set("Teeth", teeth).Set("Gap", gap);
       }
     }
-    for (const XmlNode& output : input.outputs) element.Append(output);
+    for (const XmlNode& output : input.outputs) element.AddCopy(output);
   }
 }
 
@@ -144,7 +144,7 @@ XmlNode& SetupBuilder::MathModule(const std::string& name, int offline) {
 
 XmlNode& SetupBuilder::VariableChannel(const std::string& index, const std::string& name, int dataType) {
   XmlNode& list = System().Ensure("ProjectSetup").Ensure("Variables").Ensure("StoredChannels");
-  return list.Append(ChannelDefinition("VariableChannel", index, name, dataType));
+  return list.AddCopy(ChannelDefinition("VariableChannel", index, name, dataType));
 }
 
 std::string SetupBuilder::Text() const {
@@ -204,7 +204,7 @@ std::string GenerateMixedSetup(size_t channelCount) {
     for (size_t i = 0; i < 12 && made < channelCount; ++i, ++made) {
       const std::string index = "AI;" + std::to_string(group * 12 + i);
       setup.Store(index);
-      AddTypicalValues(analog.Add("Slot").Append(ChannelDefinition("OutputChannel", index, "AI " + index)), made);
+      AddTypicalValues(analog.Add("Slot").AddCopy(ChannelDefinition("OutputChannel", index, "AI " + index)), made);
     }
     const std::string port = std::to_string(group);
     if (made < channelCount) {
@@ -217,12 +217,12 @@ std::string GenerateMixedSetup(size_t channelCount) {
     for (int bit = 0; bit < 3 && made < channelCount; ++bit, ++made) {
       const std::string index = "DI;" + port + ";" + std::to_string(bit);
       setup.Store(index);
-      AddTypicalValues(digital.Append(ChannelDefinition("OutputChannel", index, "Bit " + index).Set("BitNo", bit)), made);
+      AddTypicalValues(digital.AddCopy(ChannelDefinition("OutputChannel", index, "Bit " + index).Set("BitNo", bit)), made);
     }
     const std::string message = "CAN;0;" + std::to_string(100 + group);
     if (made < channelCount) {
       setup.Store(message);
-      XmlNode& node = can.Append(ChannelDefinition("Message", message, "Message " + message).Set("DLC", 8));
+      XmlNode& node = can.AddCopy(ChannelDefinition("Message", message, "Message " + message).Set("DLC", 8));
       ++made;
       for (int signal = 0; signal < 2 && made < channelCount; ++signal, ++made) {
         setup.Store(message + ";" + std::to_string(signal));
@@ -235,7 +235,7 @@ std::string GenerateMixedSetup(size_t channelCount) {
     if (made < channelCount) {
       const std::string index = "Math;" + std::to_string(group);
       setup.Store(index);
-      AddTypicalValues(math.Append(ChannelDefinition("OutputChannel", index, "Math " + index, 7)), made);
+      AddTypicalValues(math.AddCopy(ChannelDefinition("OutputChannel", index, "Math " + index, 7)), made);
       ++made;
     }
   }

@@ -15,16 +15,6 @@ constexpr int64_t kValueChunk = 4096;
 
 int64_t CeilDiv(int64_t a, int64_t b) { return (a + b - 1) / b; }
 
-// The recording block of stored block `stored` (the gaps between regions removed).
-int64_t RecordingBlock(const DataLayout& layout, int64_t stored) {
-  for (size_t r = 0; r < layout.regions.size(); ++r) {
-    const int64_t blocks = layout.StoredBlocks(r);
-    if (stored < blocks) return layout.regions[r].startBlock + stored;
-    stored -= blocks;
-  }
-  throw std::out_of_range("block past the stored data");
-}
-
 // Copies the bytes [offset, offset + count) of a stream made of equal units,
 // building each unit it touches with build(unit) into `unit`.
 template <class Build>
@@ -50,19 +40,24 @@ void FillFromUnits(int64_t offset, uint8_t* out, size_t count, int64_t unitBytes
 GeneratedSyncChannel GeneratedFrom(const SyncChannelSamples& channel) {
   const SyncChannelSamples* source = &channel;
   return {channel.dbOffset, channel.sampleBytes, channel.srDiv, [source](int64_t first, int64_t count, uint8_t* out) {
-            const auto bytes = static_cast<int64_t>(source->sampleBytes);
+            const auto bytes = static_cast<int64_t>(source->sampleBytes) * source->arraySize;
             const auto stored = static_cast<int64_t>(source->samples.size()) / bytes;
             std::memset(out, 0, static_cast<size_t>(count * bytes));
             const int64_t available = std::clamp<int64_t>(stored - first, 0, count);
             if (available > 0) std::memcpy(out, source->samples.data() + first * bytes, static_cast<size_t>(available * bytes));
-          }};
+          }, channel.arraySize};
 }
 
 DataBlockSource::DataBlockSource(DataLayout layout, int32_t blockBytes, std::vector<GeneratedSyncChannel> channels)
     : layout_(std::move(layout)), blockBytes_(blockBytes), channels_(std::move(channels)) {
-  for (size_t r = 0; r < layout_.regions.size(); ++r) storedBlocks_ += layout_.StoredBlocks(r);
+  for (size_t r = 0; r < layout_.regions.size(); ++r) regionBase_.push_back(layout_.StoredBlockBase(r));
+  storedBlocks_ = layout_.StoredBlockCount();
   for (const GeneratedSyncChannel& channel : channels_) {
-    const int64_t sliceBytes = static_cast<int64_t>(layout_.blockSize / channel.srDiv) * channel.sampleBytes;
+    if (channel.srDiv < 1 || layout_.blockSize % channel.srDiv != 0 || channel.arraySize < 1) {
+      throw std::invalid_argument("the divider must divide the block size");
+    }
+    const int64_t sliceBytes =
+        static_cast<int64_t>(layout_.blockSize / channel.srDiv) * channel.sampleBytes * channel.arraySize;
     if (channel.dbOffset < 0 || channel.dbOffset + sliceBytes > blockBytes_) {
       throw std::invalid_argument("slice outside its block");
     }
@@ -72,7 +67,15 @@ DataBlockSource::DataBlockSource(DataLayout layout, int32_t blockBytes, std::vec
 
 void DataBlockSource::BuildBlock(int64_t stored) {
   std::fill(block_.begin(), block_.end(), 0);
-  const int64_t block = RecordingBlock(layout_, stored);
+  // Stored blocks follow the regions in order; a block two regions share holds the
+  // same recording block for both.
+  int64_t block = -1;
+  for (size_t r = 0; r < layout_.regions.size(); ++r) {
+    if (stored >= regionBase_[r] && stored < regionBase_[r] + layout_.StoredBlocks(r)) {
+      block = layout_.regions[r].startBlock + (stored - regionBase_[r]);
+    }
+  }
+  if (block < 0) return;  // not part of any region: zeros
   for (const GeneratedSyncChannel& channel : channels_) {
     const int64_t perBlock = layout_.blockSize / channel.srDiv;
     channel.samples(block * perBlock, perBlock, block_.data() + channel.dbOffset);

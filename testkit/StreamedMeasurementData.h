@@ -16,20 +16,23 @@
 namespace Korvane::DataReader::TestKit {
 
 // A synchronous channel whose raw samples come from a generator: `samples` writes
-// `count` little-endian samples beginning with sample number `first` (sample k
-// belongs to full-rate position k x srDiv) into `out`.
+// `count` little-endian samples (arraySize values of sampleBytes each) beginning
+// with sample number `first` (sample k belongs to full-rate position k x srDiv)
+// into `out`.
 struct GeneratedSyncChannel {
   int32_t dbOffset = 0;
-  int32_t sampleBytes = 8;
+  int32_t sampleBytes = 8;  // bytes of one value
   int32_t srDiv = 1;
   std::function<void(int64_t first, int64_t count, uint8_t* out)> samples;
+  int32_t arraySize = 1;
 };
 
 // The generator over an in-memory channel (zeros past its samples, as the
 // in-memory writer stores them); the channel must outlive the generator.
 GeneratedSyncChannel GeneratedFrom(const SyncChannelSamples& channel);
 
-// "DBDATA" produced one block at a time.
+// "DBDATA" produced one block at a time, laid out as BuildDataBlocks lays it out
+// (a partly filled block two regions share is stored once).
 class DataBlockSource {
  public:
   DataBlockSource(DataLayout layout, int32_t blockBytes, std::vector<GeneratedSyncChannel> channels);
@@ -45,6 +48,7 @@ class DataBlockSource {
   DataLayout layout_;
   int64_t blockBytes_;
   std::vector<GeneratedSyncChannel> channels_;
+  std::vector<int64_t> regionBase_;  // StoredBlockBase of each region
   int64_t storedBlocks_ = 0;
   std::vector<uint8_t> block_;
   int64_t blockNumber_ = -1;

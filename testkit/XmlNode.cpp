@@ -66,7 +66,12 @@ XmlNode& XmlNode::Set(const std::string& name, double value) {
 
 XmlNode& XmlNode::Add(const std::string& name) { return children_.emplace_back(name); }
 
-XmlNode& XmlNode::Append(const XmlNode& child) { return children_.emplace_back(child); }
+XmlNode& XmlNode::AddCopy(const XmlNode& child) { return children_.emplace_back(child); }
+
+XmlNode& XmlNode::With(const XmlNode& child) {
+  children_.emplace_back(child);
+  return *this;
+}
 
 XmlNode* XmlNode::Child(const std::string& name) {
   for (XmlNode& child : children_) {

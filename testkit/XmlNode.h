@@ -33,10 +33,15 @@ class XmlNode {
   XmlNode& Set(const std::string& name, double value);
   XmlNode& Set(const std::string& name, bool value) { return Set(name, std::string(value ? "true" : "false")); }
 
+  // The Add family appends a child and returns the child; With appends one and
+  // returns this node, like Set, so that a definition takes several records in one
+  // chain: def.Set("Unit", "V").With(arrayInfo).With(onlineInfo).
   // Appends an empty child element and returns it.
   XmlNode& Add(const std::string& name);
   // Appends a copy of `child` and returns the copy.
-  XmlNode& Append(const XmlNode& child);
+  XmlNode& AddCopy(const XmlNode& child);
+  // Appends a copy of `child` and returns this node.
+  XmlNode& With(const XmlNode& child);
 
   // The first child of that name (exact), or null.
   XmlNode* Child(const std::string& name);

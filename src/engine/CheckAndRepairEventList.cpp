@@ -70,20 +70,29 @@ OpenStart RememberStart(const CEventEntry& start, size_t index, const StoredData
   return open;
 }
 
+// Level-`level` values the region needs up to its stop (its end index there): a stop
+// inside a block needs that partly filled block, and the value holding it, stored.
+int64_t StopEnd(const RecordPosition& stop, int level, const StoredDataExtent& extent) {
+  const int64_t mid = extent.midRates[level];
+  if (extent.blockSize <= 0) return CeilDiv(stop.block, mid);
+  return CeilDiv(stop.calculatePosition(extent.blockSize), SaturatingMul(extent.blockSize, mid));
+}
+
 // The last stored level-0 block the region opened by `start` may use when it is
-// closed at `stopBlock`, or none when the stored data reach that far. -1 means that
-// a stream holds nothing of the region at all.
-std::optional<int64_t> LastUsableBlock(const OpenStart& start, int64_t stopBlock, const StoredDataExtent& extent) {
+// closed at `stop`, or none when the stored data reach that far. -1 means that a
+// stream holds nothing of the region at all.
+std::optional<int64_t> LastUsableBlock(const OpenStart& start, const RecordPosition& stop,
+                                       const StoredDataExtent& extent) {
   std::optional<int64_t> last;
   if (extent.dataBlocks >= 0 &&
-      extent.dataBlocks < SaturatingAdd(stopBlock, start.levelOffset[0] - start.levelBlock[0])) {
+      extent.dataBlocks < SaturatingAdd(StopEnd(stop, 0, extent), start.levelOffset[0] - start.levelBlock[0])) {
     last = extent.dataBlocks - 1;
   }
   for (int level = extent.startingLevel; level < extent.levelCount; ++level) {
     const int64_t records = extent.levelRecords[level];
     if (records < 0) continue;
     const int64_t mid = extent.midRates[level];
-    const int64_t need = CeilDiv(stopBlock, mid) + start.levelOffset[level] - start.levelBlock[level] - 1;
+    const int64_t need = StopEnd(stop, level, extent) + start.levelOffset[level] - start.levelBlock[level] - 1;
     if (records >= need) continue;
     const int64_t limitBlocks = records > 0 ? SaturatingMul(records - 1, mid) : -1;
     last = last ? std::min(*last, limitBlocks) : limitBlocks;
@@ -154,8 +163,7 @@ bool CheckAndRepairEventList(Events::CKVEventHelper& events, const StoredDataExt
     if (event.type() != Events::kStopEvent) continue;
     if (!open) throw FileCorruptException("Missing start event");
 
-    const int64_t stopBlock = event.position().block;
-    const std::optional<int64_t> last = LastUsableBlock(*open, stopBlock, extent);
+    const std::optional<int64_t> last = LastUsableBlock(*open, event.position(), extent);
     if (!last) {
       open.reset();
       continue;

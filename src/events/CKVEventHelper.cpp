@@ -134,7 +134,10 @@ int CKVEventHelper::GetStartStopEventListCnt() const noexcept {
 // blocks between the previous region's end and this start are counted as a gap at
 // every level; a stop completes a region from the remembered start. So a stop
 // without a new start repeats the previous start, a second start replaces the
-// first, and a start after the last stop gives no region.
+// first, and a start after the last stop gives no region. A region ends at its
+// end index: a stop inside a block leaves that partly filled block (and the
+// value of each level holding it) in the stored streams, so the gap to the next
+// region counts from behind it.
 void CKVEventHelper::GetStartStopEventList(KVStartStopEvent* out) const {
   if (GetStartStopEventListCnt() == 0) return;
   const LevelDivisors divisors = ComputeLevelDivisors(blockSize_, ibRates_);
@@ -165,7 +168,7 @@ void CKVEventHelper::GetStartStopEventList(KVStartStopEvent* out) const {
         region.first_index[k] = region.start_pos / abs;
         region.end_index[k] = CheckedAdd(region.stop_pos - 1, abs) / abs;
         region.stored_block_base[k] = CheckedMultiply(mid, start.block / mid - gaps[k]);
-        previousEnd[k] = CheckedAdd(int64_t{position.block} - 1, mid) / mid;
+        previousEnd[k] = region.end_index[k];
       }
       *out++ = region;
     }

@@ -204,7 +204,7 @@ TEST_F(ChannelQuery, TextPropertiesFollowTheLengthProtocol) {
 
 TEST_F(ChannelQuery, CustomPropertiesAre220ByteEntries) {
   recording_.setup.AddChannel("AI;0", "Voltage", 2)
-      .Append(TestKit::CustomPropsElement({{"Gain", {{"Int", "42"}}},
+      .With(TestKit::CustomPropsElement({{"Gain", {{"Int", "42"}}},
                                            {"Label", {{"String", "left"}}}}));
   Open();
   const int32_t count = IntProp(0, ChCustomPropsCount);

@@ -72,9 +72,9 @@ TEST(EngineLevels, WithoutLevelStreamsTheFirstOwnStreamsChannelCounts) {
   const OfflineRecord twoLevels = OwnStreams(2, "OWN1", 0, {{"OWN1IB0", 0}, {"OWN1IB1", 0}});
   const OfflineRecord fourLevels = OwnStreams(3, "OWN2", 0, {{"I0", 0}, {"I1", 0}, {"I2", 0}, {"I3", 0}});
   const OfflineRecord threeLevels = OwnStreams(3, "OWN3", 0, {{"J0", 0}, {"J1", 0}, {"J2", 0}});
-  setup.AddChannel("AI;1", "two", 7).Append(OfflineInfoRecord(twoLevels));
-  setup.AddChannel("AI;2", "four", 7).Append(OfflineInfoRecord(fourLevels));
-  setup.AddChannel("AI;3", "three", 7).Append(OfflineInfoRecord(threeLevels));
+  setup.AddChannel("AI;1", "two", 7).With(OfflineInfoRecord(twoLevels));
+  setup.AddChannel("AI;2", "four", 7).With(OfflineInfoRecord(fourLevels));
+  setup.AddChannel("AI;3", "three", 7).With(OfflineInfoRecord(threeLevels));
   TestKit::Recording recording = WithRegions(setup, {{0, 0, 10, 0}});
   recording.Add("DBDATA", DataBlocks(10));
   OpenedRecording opened(recording);
@@ -92,8 +92,8 @@ TEST(EngineLevels, NoLevelAndNoSingleValueIsCorrupt) {
 TEST(EngineLevels, SingleValuesAloneNeedNoLevel) {
   TestKit::SetupBuilder setup;
   BaseSetup(setup);
-  setup.AddChannel("AI;1", "result", 7).Set("SingleValue", true).Append(OnlineInfoRecord(8));
-  setup.AddChannel("AI;2", "missing", 7).Set("SingleValue", true).Append(OnlineInfoRecord(16));
+  setup.AddChannel("AI;1", "result", 7).Set("SingleValue", true).With(OnlineInfoRecord(8));
+  setup.AddChannel("AI;2", "missing", 7).Set("SingleValue", true).With(OnlineInfoRecord(16));
   TestKit::SingleValueStreams values =
       TestKit::BuildSingleValueStreams({{8, TestKit::EncodeDoubles({2.5}), 1}, {16, {}, 0}});
   TestKit::Recording recording = WithRegions(setup, {{0, 0, 10, 0}});
@@ -110,9 +110,9 @@ TEST(EngineSingleValues, OwnStreamFlagAndDamagedPositions) {
   const OfflineRecord stored = OwnStreams(2, "SV1", 4);
   const OfflineRecord unstored = OwnStreams(2, "SV2", 0);
   const OfflineRecord beyond = OwnStreams(2, "SV1", 4000);
-  setup.AddChannel("AI;1", "a", 7).Set("SingleValue", true).Append(OfflineInfoRecord(stored));
-  setup.AddChannel("AI;2", "b", 7).Set("SingleValue", true).Append(OfflineInfoRecord(unstored));
-  setup.AddChannel("AI;3", "c", 7).Set("SingleValue", true).Append(OfflineInfoRecord(beyond));
+  setup.AddChannel("AI;1", "a", 7).Set("SingleValue", true).With(OfflineInfoRecord(stored));
+  setup.AddChannel("AI;2", "b", 7).Set("SingleValue", true).With(OfflineInfoRecord(unstored));
+  setup.AddChannel("AI;3", "c", 7).Set("SingleValue", true).With(OfflineInfoRecord(beyond));
   TestKit::Recording recording = WithRegions(setup, {{0, 0, 10, 0}});
   recording.Add("DBDATA", DataBlocks(10)).Add("IBDATA0", Records(10));
   recording.Add("SV1", TestKit::OwnSingleValue(true, TestKit::EncodeDoubles({1.0}), 4));
@@ -187,7 +187,7 @@ TEST(EngineTimes, FirstStartAtZeroGivesNoOffset) {
 TEST(EngineCounts, SynchronousCountsFollowTheDividerOverRegions) {
   TestKit::SetupBuilder setup;
   BaseSetup(setup);
-  setup.AddChannel("AI;1", "slow", 2).Set("SRDiv", 3).Append(OnlineInfoRecord(800, std::vector<int>(6, 0)));
+  setup.AddChannel("AI;1", "slow", 2).Set("SRDiv", 3).With(OnlineInfoRecord(800, std::vector<int>(6, 0)));
   // Region 0: positions 10 to 20; region 1: 1000 to 1100.
   TestKit::Recording recording = WithRegions(setup, {{0, 10, 0, 20}, {10, 0, 11, 0}});
   recording.Add("DBDATA", DataBlocks(2)).Add("IBDATA0", Records(2));
@@ -206,7 +206,7 @@ TEST(EngineBlocks, ReducedBlockRangesOfRegions) {
   setup.AddChannel("AI;1", "level one", 7)
       .Set("Async", true)
       .Set("StoredFirstAsyncIBLevel", 1)
-      .Append(OnlineInfoRecord(800, std::vector<int>(6, 0)));
+      .With(OnlineInfoRecord(800, std::vector<int>(6, 0)));
   TestKit::DataLayout layout;
   layout.regions = {{0, 0, 50, 0}, {100, 0, 130, 0}};
   TestKit::Recording recording;
@@ -263,11 +263,11 @@ TEST(EngineIndexes, OwnStreamChannelsShareAManagerPerNodeStream) {
     record.asyncIndex = static_cast<int>(info.channelIndex);
     return record;
   };
-  setup.AddChannel("AI;1", "a", 7).Set("Async", true).Append(OfflineInfoRecord(offline("S", a)));
-  setup.AddChannel("AI;2", "b", 7).Set("Async", true).Append(OfflineInfoRecord(offline("S", b)));
-  setup.AddChannel("AI;3", "c", 7).Set("Async", true).Append(OfflineInfoRecord(offline("T", c)));
+  setup.AddChannel("AI;1", "a", 7).Set("Async", true).With(OfflineInfoRecord(offline("S", a)));
+  setup.AddChannel("AI;2", "b", 7).Set("Async", true).With(OfflineInfoRecord(offline("S", b)));
+  setup.AddChannel("AI;3", "c", 7).Set("Async", true).With(OfflineInfoRecord(offline("T", c)));
   OfflineRecord missing = offline("U", c);
-  setup.AddChannel("AI;4", "d", 7).Set("Async", true).Append(OfflineInfoRecord(missing));
+  setup.AddChannel("AI;4", "d", 7).Set("Async", true).With(OfflineInfoRecord(missing));
   TestKit::Recording recording = WithRegions(setup, {{0, 0, 10, 0}});
   recording.Add("DBDATA", DataBlocks(10)).Add("IBDATA0", Records(10));
   recording.AddIndex(shared.Streams(), "SV", "SN", "SR").AddIndex(separate.Streams(), "TV", "TN", "TR");
@@ -291,7 +291,7 @@ TEST(EngineIndexes, SharedIndexServesOnlineChannels) {
   writer.EndRecords();
   TestKit::SetupBuilder setup;
   BaseSetup(setup);
-  setup.AddChannel("AI;1", "events", 7).Set("Async", true).Append(OnlineInfoRecord(800, std::vector<int>(6, 0), 4));
+  setup.AddChannel("AI;1", "events", 7).Set("Async", true).With(OnlineInfoRecord(800, std::vector<int>(6, 0), 4));
   TestKit::Recording recording = WithRegions(setup, {{0, 0, 10, 0}});
   recording.Add("DBDATA", DataBlocks(10)).Add("IBDATA0", Records(10));
   TestKit::AsyncIndexStreams streams = writer.Streams();
@@ -307,7 +307,7 @@ TEST(EngineIndexes, DamagedRootNodeStreamIsACorruptFile) {
   AddIndexChannel(writer, 4, 25, false);
   TestKit::SetupBuilder setup;
   BaseSetup(setup);
-  setup.AddChannel("AI;1", "events", 7).Set("Async", true).Append(OnlineInfoRecord(800, std::vector<int>(6, 0), 4));
+  setup.AddChannel("AI;1", "events", 7).Set("Async", true).With(OnlineInfoRecord(800, std::vector<int>(6, 0), 4));
   TestKit::Recording recording = WithRegions(setup, {{0, 0, 10, 0}});
   recording.Add("DBDATA", DataBlocks(10)).Add("IBDATA0", Records(10));
   TestKit::AsyncIndexStreams streams = writer.Streams();

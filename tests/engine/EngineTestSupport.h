@@ -32,7 +32,7 @@ inline TestKit::SetupBuilder& BaseSetup(TestKit::SetupBuilder& setup, int starti
   setup.Property("SampleRate", kSampleRate).Property("BlockSize", kBlockSize).Property("IBRate", 20);
   setup.Property("StartStoreTime", 45000.5).Property("StartingIBLevel", startingLevel);
   setup.MeasurementOnlineInfo(kBlockBytes, std::vector<int>(6, kRecordBytes));
-  setup.AddChannel("AI;0", "Voltage", 7).Append(TestKit::OnlineInfoRecord(0, std::vector<int>(6, 0)));
+  setup.AddChannel("AI;0", "Voltage", 7).With(TestKit::OnlineInfoRecord(0, std::vector<int>(6, 0)));
   return setup;
 }
 

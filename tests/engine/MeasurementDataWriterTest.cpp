@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "testkit/MeasurementDataWriter.h"
+#include "testkit/OnlineLayout.h"
 
 namespace Korvane::DataReader::TestKit {
 namespace {
@@ -53,6 +54,103 @@ TEST(MeasurementDataWriter, BlocksHoldTheRegionsSlicesWithoutTheGaps) {
   ASSERT_EQ(own.size(), 3u + 4 * 2 * 2);
   EXPECT_EQ(Int16At(own, 3), 100);
   EXPECT_EQ(Int16At(own, 3 + 4 * 2), 110);
+}
+
+// Block size 120, three regions: blocks 2-4 from offset 5 (stop inside block 4),
+// one starting in that same block 4 (stored once), and blocks 9-11 from offset
+// 119. Stored blocks: 2, 3, 4 | 4, 5 | 9, 10, 11 at stored indexes 0-2 | 2-3 | 4-6.
+DataLayout OddRegions() {
+  DataLayout layout;
+  layout.blockSize = 120;
+  layout.regions = {{2, 5, 4, 50}, {4, 70, 6, 0}, {9, 119, 11, 7}};
+  return layout;
+}
+
+int64_t CeilTo(int64_t a, int64_t b) { return (a + b - 1) / b * b; }
+
+TEST(MeasurementDataWriter, SyncSamplesLieWhereTheStoredLayoutPutsThem) {
+  const DataLayout layout = OddRegions();
+  const int64_t bases[] = {0, 2, 4};  // each region's start block among the stored blocks
+  for (size_t r = 0; r < 3; ++r) EXPECT_EQ(layout.StoredBlockBase(r), bases[r]) << r;
+  ASSERT_EQ(layout.StoredBlockCount(), 7);
+  // Every value names its sample: a double divided by 3 (sample i holds i), an
+  // int16 array of four values by 2 (sample i holds 4i to 4i + 3).
+  std::vector<double> thirds(12 * 40);
+  for (size_t i = 0; i < thirds.size(); ++i) thirds[i] = double(i);
+  std::vector<int16_t> halves(12 * 60 * 4);
+  for (size_t i = 0; i < halves.size(); ++i) halves[i] = static_cast<int16_t>(i);
+  struct Channel {
+    SyncChannelSamples samples;
+    int64_t bytesPerSample;
+    double ValueAt(const std::vector<uint8_t>& bytes, size_t position) const {
+      return samples.arraySize == 1 ? DoubleAt(bytes, position) : Int16At(bytes, position) / 4.0;
+    }
+  };
+  const Channel channels[] = {{{0, 8, 3, EncodeDoubles(thirds)}, 8}, {{320, 2, 2, EncodeInt16(halves), 4}, 8}};
+  const int32_t blockBytes = 320 + 480 + 16;
+  std::vector<SyncChannelSamples> all;
+  for (const Channel& c : channels) all.push_back(c.samples);
+  const std::vector<uint8_t> blocks = BuildDataBlocks(layout, blockBytes, all);
+  ASSERT_EQ(blocks.size(), 7u * blockBytes);
+  for (const Channel& c : channels) {
+    const int64_t div = c.samples.srDiv;
+    const std::vector<uint8_t> own = BuildOwnDataStream(layout, c.samples, 5);
+    ASSERT_EQ(own.size(), 5u + 7 * 120 / div * c.bytesPerSample);
+    std::vector<int64_t> online;
+    std::vector<int64_t> offline;
+    for (size_t r = 0; r < 3; ++r) {
+      const RecordedRegion& region = layout.regions[r];
+      const int64_t start = region.startBlock * 120 + region.startOffset;
+      const int64_t stop = region.stopBlock * 120 + region.stopOffset;
+      // In "DBDATA": sample k at p = div x k + s rounded up to div, from the start block.
+      for (int64_t p = CeilTo(region.startOffset, div); region.startBlock * 120 + p < stop; p += div) {
+        const size_t at = static_cast<size_t>((bases[r] + p / 120) * blockBytes + c.samples.dbOffset +
+                                              (p % 120) / div * c.bytesPerSample);
+        EXPECT_EQ(c.ValueAt(blocks, at), double((region.startBlock * 120 + p) / div)) << r << " " << p;
+        online.push_back((region.startBlock * 120 + p) / div);
+      }
+      // On its own: (stop - start) / div samples, sample k at element
+      // (120 x base + s + div x k) / div, holding sample start / div + k.
+      for (int64_t k = 0; k < (stop - start) / div; ++k) {
+        const int64_t element = (120 * bases[r] + region.startOffset + div * k) / div;
+        EXPECT_EQ(c.ValueAt(own, static_cast<size_t>(5 + element * c.bytesPerSample)), double(start / div + k)) << k;
+        offline.push_back(start / div + k);
+      }
+    }
+    EXPECT_EQ(RegionSampleIndexes(layout, c.samples.srDiv), online);
+    EXPECT_EQ(RegionSampleIndexes(layout, c.samples.srDiv, true), offline);
+  }
+  EXPECT_EQ(Int16At(blocks, 320 + 2), 2 * 60 * 4 + 1);  // array values follow each other
+  EXPECT_THROW(BuildDataBlocks(layout, blockBytes, {{0, 8, 7, {}}}), std::invalid_argument);
+}
+
+TEST(OnlineLayout, ChannelsFollowEachOtherInEveryStream) {
+  LayoutChannel doubles;  // statistics 32 bytes, 64 above the first level
+  LayoutChannel slowFloats;
+  slowFloats.valueBytes = 2;
+  slowFloats.srDiv = 2;
+  slowFloats.doublePrecision = false;  // 16, then 32
+  LayoutChannel array;                 // no items: nothing, then the carried sums only
+  array.arraySize = 8;
+  array.srDiv = 10;
+  array.statisticsItems = 0;
+  LayoutChannel single;
+  single.singleValue = true;
+  LayoutChannel upper;  // from level 1
+  upper.firstLevel = 1;
+  const OnlineLayout layout = PlanOnlineLayout(100, {doubles, single, slowFloats, array, single, upper});
+  EXPECT_EQ(layout.blockBytes, 800 + 100 + 640 + 800);
+  EXPECT_EQ(layout.RecordBytes(), (std::vector<int>{32 + 16, 64 + 32 + 32 + 32, 192, 192, 192, 192}));
+  EXPECT_EQ(layout.singleValueInfoBytes, 16);
+  const std::vector<std::pair<int32_t, std::vector<int>>> expected = {
+      {0, {0, 0, 0, 0, 0, 0}},          {0, {0, 0, 0, 0, 0, 0}},
+      {800, {32, 64, 64, 64, 64, 64}},  {900, {48, 96, 96, 96, 96, 96}},
+      {8, {0, 0, 0, 0, 0, 0}},          {1540, {0, 128, 128, 128, 128, 128}}};
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(layout.channels[i].dbOffset, expected[i].first) << i;
+    EXPECT_EQ(layout.channels[i].IBOffsets(), expected[i].second) << i;
+  }
+  EXPECT_THROW(PlanOnlineLayout(100, {slowFloats, LayoutChannel{false, 8, 1, 3}}), std::invalid_argument);
 }
 
 TEST(MeasurementDataWriter, ReducedItemsCoverEachRegionsIntervals) {

@@ -45,6 +45,21 @@ TEST(RegionRepair, StopWithinTheStoredBlocksStays) {
   EXPECT_EQ(opened.EventList(), (std::vector<View>{{1, 0, 0, ""}, {2, 299, 99, ""}}));
 }
 
+TEST(RegionRepair, StopInsideABlockNeedsThatBlockStored) {
+  // A stop at block 40, offset 50 needs blocks 0 to 40: without block 40 the
+  // region ends where the stored blocks end.
+  struct Case {
+    int dataBlocks;
+    View stop;
+  };
+  for (const Case& c : {Case{41, {2, 40, 50, ""}}, Case{40, {2, 40, 0, ""}}}) {
+    EventStreamWriter events(2, false);
+    events.AddStart(0, 0, {0}).AddStop(40, 50);
+    OpenedRecording opened(FullRecording(events, c.dataBlocks));
+    EXPECT_EQ(opened.EventList().back(), c.stop) << c.dataBlocks;
+  }
+}
+
 TEST(RegionRepair, OpenStartIsClosedAtTheEndOfTheStoredData) {
   EventStreamWriter events(2, false);
   events.AddStart(0, 0, {0});

@@ -71,6 +71,26 @@ TEST(StreamedRecording, EqualsTheRecordingWrittenInMemory) {
   EXPECT_EQ(ReadFile(dir.File("streamed.kvd")), ReadFile(dir.File("memory.kvd")));
 }
 
+TEST(StreamedRecording, DataBlocksWithASharedBlockAndAnArrayChannel) {
+  DataLayout layout = ThreeRegions();
+  layout.regions = {{0, 0, 3, 8}, {3, 12, 6, 0}};  // the second starts in the block the first stops in
+  std::vector<int16_t> values;
+  for (int i = 0; i < 300; ++i) values.push_back(static_cast<int16_t>(i * 3 + 1));
+  SyncChannelSamples array{4, 2, 4, EncodeInt16(values)};
+  array.arraySize = 3;
+  const std::vector<SyncChannelSamples> channels = {array, {0, 2, 10, EncodeInt16({7, 8, 9})}};
+  constexpr int32_t kBlockBytes = 4 + 5 * 6;
+  const std::vector<uint8_t> built = BuildDataBlocks(layout, kBlockBytes, channels);
+  DataBlockSource source(layout, kBlockBytes, {GeneratedFrom(channels[0]), GeneratedFrom(channels[1])});
+  ASSERT_EQ(source.size(), static_cast<int64_t>(built.size()));
+  std::vector<uint8_t> streamed(built.size());
+  // Pieces that start and end inside blocks.
+  for (size_t at = 0; at < streamed.size(); at += 7) {
+    source.Fill(static_cast<int64_t>(at), streamed.data() + at, std::min<size_t>(7, streamed.size() - at));
+  }
+  EXPECT_EQ(streamed, built);
+}
+
 TEST(StreamedRecording, RegionsSharingAnIntervalAreRefused) {
   DataLayout layout = ThreeRegions();
   layout.regions = {{0, 0, 5, 0}, {6, 0, 9, 0}};

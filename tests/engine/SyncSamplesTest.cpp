@@ -81,16 +81,16 @@ SyncRecording MakeRecording(const SyncCase& c) {
   setup.Property("SampleRate", kRate).Property("BlockSize", c.blockSize).Property("IBRate", 20);
   setup.MeasurementOnlineInfo(blockBytes, std::vector<int>(6, 32));
   TestKit::XmlNode& channel = setup.AddChannel("AI;0", "Signal", c.dataType).Set("SRDiv", c.srDiv);
-  if (c.arraySize > 1) channel.Append(TestKit::ArrayInfoElement({{"Bin", "", c.arraySize}}));
+  if (c.arraySize > 1) channel.With(TestKit::ArrayInfoElement({{"Bin", "", c.arraySize}}));
   const TestKit::SyncChannelSamples stored{16, made.sampleBytes, c.srDiv, made.samples};
   if (c.ownStream) {
     TestKit::OfflineRecord own;
     own.dbStreamName = "OWNDATA";
     own.posInDBStream = kOwnStreamLead;
-    channel.Append(TestKit::OfflineInfoRecord(own));
+    channel.With(TestKit::OfflineInfoRecord(own));
     made.recording.Add("OWNDATA", TestKit::BuildOwnDataStream(layout, stored, kOwnStreamLead));
   } else {
-    channel.Append(TestKit::OnlineInfoRecord(16, std::vector<int>(6, 0)));
+    channel.With(TestKit::OnlineInfoRecord(16, std::vector<int>(6, 0)));
     made.recording.Add("DBDATA", TestKit::BuildDataBlocks(layout, blockBytes, {stored}));
   }
   const TestKit::ReducedLevelStream level0 =
@@ -202,8 +202,8 @@ TEST(SyncSampleForms, DigitalInputBitsComeFromTheirPortSample) {
   setup.MeasurementOnlineInfo(100, std::vector<int>(6, 32));
   setup.Store("DI;2");
   setup.Store("DI;2;3");
-  setup.DIPort("2", 8, "Port").Set("SRDiv", 2).Append(TestKit::OnlineInfoRecord(0, std::vector<int>(6, 0)));
-  setup.Devices().Add("Device").Attr("Type", "DI").Append(
+  setup.DIPort("2", 8, "Port").Set("SRDiv", 2).With(TestKit::OnlineInfoRecord(0, std::vector<int>(6, 0)));
+  setup.Devices().Add("Device").Attr("Type", "DI").AddCopy(
       TestKit::ChannelDefinition("OutputChannel", "DI;2;3", "Bit 3").Set("BitNo", 3));
   const TestKit::ReducedLevelStream level0 =
       TestKit::BuildReducedLevel(layout, 0, 32, {{{}, true, std::vector<double>(300)}});
@@ -237,8 +237,8 @@ TEST(SyncSampleForms, ChannelsReadInTurnDeliverTheirOwnSlices) {
   TestKit::SetupBuilder setup;
   setup.Property("SampleRate", kRate).Property("BlockSize", 100).Property("IBRate", 20);
   setup.MeasurementOnlineInfo(1000, std::vector<int>(6, 32));
-  setup.AddChannel("AI;0", "A", kTypeDouble).Append(TestKit::OnlineInfoRecord(0, std::vector<int>(6, 0)));
-  setup.AddChannel("AI;1", "B", kTypeInt16).Append(TestKit::OnlineInfoRecord(800, std::vector<int>(6, 0)));
+  setup.AddChannel("AI;0", "A", kTypeDouble).With(TestKit::OnlineInfoRecord(0, std::vector<int>(6, 0)));
+  setup.AddChannel("AI;1", "B", kTypeInt16).With(TestKit::OnlineInfoRecord(800, std::vector<int>(6, 0)));
   const TestKit::ReducedLevelStream level0 =
       TestKit::BuildReducedLevel(layout, 0, 32, {{{}, true, std::vector<double>(6100)}});
   TestKit::Recording recording;

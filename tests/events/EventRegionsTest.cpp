@@ -77,6 +77,29 @@ TEST_F(EventRegions, GapsAtHigherLevels) {
   EXPECT_EQ(regions[2].stored_block_base[1], 20 * (5 - 1 - 2));
 }
 
+TEST_F(EventRegions, StopInsideABlockKeepsThatBlockStored) {
+  // Regions at blocks 0-20, 30 to the stop in block 40, and 60-80. A stop inside
+  // block 40 leaves that block stored (and level-1 value 2, blocks 40-59, with it),
+  // so the third region begins one stored block later, and at level 1 right after
+  // value 2 instead of where a stop at block 40 would leave it.
+  struct Case {
+    int32_t stopOffset;
+    int64_t base0;
+    int64_t base1;
+  };
+  for (const Case& c : {Case{0, 20 + 10, 20 * 2}, Case{50, 20 + 11, 20 * 3}, Case{-50, 20 + 10, 20 * 2}}) {
+    helper_.Clear();
+    EventStreamWriter writer(2, false);
+    writer.AddStart(0, 0).AddStop(20, 0).AddStart(30, 0).AddStop(40, c.stopOffset).AddStart(60, 0).AddStop(80, 0);
+    Read(writer.Finish());
+    const std::vector<KVStartStopEvent> regions = Regions();
+    ASSERT_EQ(regions.size(), 3u);
+    EXPECT_EQ(regions[2].stored_block_base[0], c.base0) << c.stopOffset;
+    EXPECT_EQ(regions[2].stored_block_base[1], c.base1) << c.stopOffset;
+    EXPECT_EQ(regions[1].end_index[0], c.stopOffset > 0 ? 41 : 40) << c.stopOffset;
+  }
+}
+
 TEST_F(EventRegions, OnlyAStartGivesNoRegionAndNoFirstStart) {
   Read(EventStreamWriter(2, false).AddStart(1, 0).Finish());
   EXPECT_EQ(helper_.GetStartEvent(), -1);

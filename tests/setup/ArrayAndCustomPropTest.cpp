@@ -20,7 +20,7 @@ using TestKit::SetupBuilder;
 TEST(ArrayAxes, EveryAxisTypeAndItsIndexValues) {
   SetupBuilder setup;
   setup.AddChannel("Math;0", "spectrum", kTypeFloat)
-      .Append(ArrayInfoElement({{"Frequency", "Hz", 4, 2, 2, 10.0, 0.5, ""},
+      .With(ArrayInfoElement({{"Frequency", "Hz", 4, 2, 2, 10.0, 0.5, ""},
                                 {"Order", "", 2, 1, 1, 0, 1, "2;0.5;1,5"},
                                 {"Band", "", 3, 0, 0, 0, 1, "3;low;mid;high"}},
                                true, false, 256));
@@ -70,7 +70,7 @@ TEST(ArrayAxes, EveryAxisTypeAndItsIndexValues) {
 
 TEST(ArrayAxes, AxisWithoutTypeHasNoIndexValues) {
   SetupBuilder setup;
-  setup.AddChannel("Math;0", "a").Append(ArrayInfoElement({{"Untyped", "", 5, -2}}));
+  setup.AddChannel("Math;0", "a").With(ArrayInfoElement({{"Untyped", "", 5, -2}}));
   auto opened = Open(setup);
   const CArrayInfo& axis = opened->Channel("Math;0").ArrayInfo.at(0);
   EXPECT_EQ(axis.AxisType, -1);
@@ -103,7 +103,7 @@ TEST(ArrayAxes, ShortValueListLeavesEmptyTexts) {
   EXPECT_EQ(values.size(), 1u);
 
   SetupBuilder setup;
-  setup.AddChannel("Math;0", "a").Append(ArrayInfoElement({{"Band", "", 3, 0, 0, 0, 1, "3;low"}}));
+  setup.AddChannel("Math;0", "a").With(ArrayInfoElement({{"Band", "", 3, 0, 0, 0, 1, "3;low"}}));
   auto opened = Open(setup);
   char text[8] = "x";
   opened->Channel("Math;0").ArrayInfo.at(0).getIndexValue(2, text, sizeof text);
@@ -112,8 +112,8 @@ TEST(ArrayAxes, ShortValueListLeavesEmptyTexts) {
 
 TEST(ArrayAxes, ReducedItemSizesOfArrays) {
   SetupBuilder setup;
-  setup.AddChannel("Math;0", "a", kTypeFloat).Append(ArrayInfoElement({{"x", "", 1000, 2}}, false, true, 512));
-  setup.AddChannel("Math;1", "b", kTypeFloat).Append(ArrayInfoElement({{"x", "", 4, 2}, {"y", "", 8, 2}}, false, true));
+  setup.AddChannel("Math;0", "a", kTypeFloat).With(ArrayInfoElement({{"x", "", 1000, 2}}, false, true, 512));
+  setup.AddChannel("Math;1", "b", kTypeFloat).With(ArrayInfoElement({{"x", "", 4, 2}, {"y", "", 8, 2}}, false, true));
   auto opened = Open(setup);
   EXPECT_EQ(opened->Channel("Math;0").getIBArrayChSize(), 500);
   EXPECT_EQ(opened->Channel("Math;1").GetArraySize(), 32);
@@ -124,13 +124,13 @@ TEST(ArrayAxes, ReducedItemSizesOfArrays) {
 
 TEST(ArrayAxes, SizesThatCannotBeRightAreCorrupt) {
   SetupBuilder negative;
-  negative.AddChannel("Math;0", "a").Append(ArrayInfoElement({{"x", "", -4, 2}}));
+  negative.AddChannel("Math;0", "a").With(ArrayInfoElement({{"x", "", -4, 2}}));
   EXPECT_THROW(Open(negative), FileCorruptException);
   SetupBuilder huge;
-  huge.AddChannel("Math;0", "a").Append(ArrayInfoElement({{"x", "", 65536, 2}, {"y", "", 65536, 2}}));
+  huge.AddChannel("Math;0", "a").With(ArrayInfoElement({{"x", "", 65536, 2}, {"y", "", 65536, 2}}));
   EXPECT_THROW(Open(huge), FileCorruptException);
   SetupBuilder zeroSplit;
-  zeroSplit.AddChannel("Math;0", "a").Append(ArrayInfoElement({{"x", "", 8, 2}}, false, true, 0));
+  zeroSplit.AddChannel("Math;0", "a").With(ArrayInfoElement({{"x", "", 8, 2}}, false, true, 0));
   EXPECT_THROW(Open(zeroSplit), FileCorruptException);
 }
 
@@ -138,7 +138,7 @@ TEST(CustomProperties, EveryTypeAndTheLastValueKindWins) {
   SetupBuilder setup;
   const std::string hundred(100, 's');
   setup.AddChannel("AI;0", "a")
-      .Append(CustomPropsElement({{"Count", {{"Int", "-5"}}},
+      .With(CustomPropsElement({{"Count", {{"Int", "-5"}}},
                                   {"Id", {{"ID", "9000000000"}}},
                                   {"Gain", {{"Float", "2,5"}}},
                                   {"Label", {{"String", "front axle"}}},

@@ -36,9 +36,9 @@ TEST(ChannelMatching, DuplicateIndexesAreFilledInListOrder) {
   setup.Store("AI;0");
   setup.Store("AI;0");
   auto& device = setup.Device("AI");
-  device.Append(ChannelDefinition("OutputChannel", "AI;0", "first"));
-  device.Append(ChannelDefinition("OutputChannel", "AI;0", "second"));
-  device.Append(ChannelDefinition("OutputChannel", "AI;0", "third, nothing left"));
+  device.AddCopy(ChannelDefinition("OutputChannel", "AI;0", "first"));
+  device.AddCopy(ChannelDefinition("OutputChannel", "AI;0", "second"));
+  device.AddCopy(ChannelDefinition("OutputChannel", "AI;0", "third, nothing left"));
   auto opened = Open(setup);
   CKVXMLHelper& helper = opened->helper();
   ASSERT_EQ(helper.GetChannelCount(), 2);
@@ -67,7 +67,7 @@ TEST(ChannelMatching, StoredChannelWithoutUsableDefinitionIsRejected) {
 TEST(ChannelMatching, DefinitionsWithoutStoredChannelAreIgnored) {
   SetupBuilder setup;
   setup.AddChannel("AI;0", "a");
-  setup.Device("AI").Append(ChannelDefinition("OutputChannel", "AI;9", "not stored"));
+  setup.Device("AI").AddCopy(ChannelDefinition("OutputChannel", "AI;9", "not stored"));
   EXPECT_EQ(Open(setup)->helper().GetChannelCount(), 1);
 }
 
@@ -76,8 +76,8 @@ TEST(ChannelMatching, OldNumericGroupCodesMatchTheirNames) {
   setup.Store("1;0");
   setup.Store("CAN;4;7");
   auto& device = setup.Device("AI");
-  device.Append(ChannelDefinition("OutputChannel", "AI;0", "new form"));
-  setup.Device("X").Append(ChannelDefinition("OutputChannel", "2000;4;7", "old form").Set("DLC", 8));
+  device.AddCopy(ChannelDefinition("OutputChannel", "AI;0", "new form"));
+  setup.Device("X").AddCopy(ChannelDefinition("OutputChannel", "2000;4;7", "old form").Set("DLC", 8));
   auto opened = Open(setup);
   const CKVChannel& ai = opened->Channel("AI;0");
   EXPECT_STREQ(ai.KVIndex, "AI;0");
@@ -96,9 +96,9 @@ TEST(ChannelValues, StoredEntryScaleWinsOverTheDefinition) {
   setup.Store("Math;1");
   setup.Store("Math;2");
   auto& device = setup.Device("Math");
-  device.Append(ChannelDefinition("OutputChannel", "Math;0", "a").Set("Scale", 5.0).Set("Offset", 7.0));
-  device.Append(ChannelDefinition("OutputChannel", "Math;1", "b").Set("Scale", 5.0).Set("Offset", 7.0));
-  device.Append(ChannelDefinition("OutputChannel", "Math;2", "c"));
+  device.AddCopy(ChannelDefinition("OutputChannel", "Math;0", "a").Set("Scale", 5.0).Set("Offset", 7.0));
+  device.AddCopy(ChannelDefinition("OutputChannel", "Math;1", "b").Set("Scale", 5.0).Set("Offset", 7.0));
+  device.AddCopy(ChannelDefinition("OutputChannel", "Math;2", "c"));
   auto opened = Open(setup);
   EXPECT_EQ(opened->Channel("Math;0").Scale, 2.0);
   EXPECT_EQ(opened->Channel("Math;0").Offset, -1.0);
@@ -131,12 +131,12 @@ TEST(ChannelValues, AmplifierValuesOfParentAndStoredEntry) {
   setup.MeasurementOnlineInfo(200, {});  // channels keep the records the setup gives
   setup.Store("AI;0").Set("AmplScale", 4.0);
   setup.Store("AI;1").Set("AmplShortInfo", "x");
-  setup.Store("AI;2").Append(OnlineInfoRecord(48, {}, 3));
+  setup.Store("AI;2").With(OnlineInfoRecord(48, {}, 3));
   auto& device = setup.Device("AI");
   device.Set("AmplScale", 2.0).Set("AmplOffset", 0.5).Set("CustomRange", 2048).Set("UseCustomScaleForSingleValues", true);
-  device.Append(ChannelDefinition("OutputChannel", "AI;0", "a").Set("Range", 100));
-  device.Append(ChannelDefinition("OutputChannel", "AI;1", "b"));
-  device.Append(ChannelDefinition("OutputChannel", "AI;2", "c"));
+  device.AddCopy(ChannelDefinition("OutputChannel", "AI;0", "a").Set("Range", 100));
+  device.AddCopy(ChannelDefinition("OutputChannel", "AI;1", "b"));
+  device.AddCopy(ChannelDefinition("OutputChannel", "AI;2", "c"));
   auto opened = Open(setup);
   const CKVChannel& a = opened->Channel("AI;0");
   EXPECT_EQ(a.AmplScale, 4.0);
@@ -172,8 +172,8 @@ TEST(DigitalPorts, BitsAreDecodedFromTheirPort) {
   setup.Store("DI;3;0");
   setup.DIPort("2", 12, "Port 2");
   XmlNode& device = setup.Devices().Add("Device").Attr("Type", "DI");
-  device.Append(ChannelDefinition("OutputChannel", "DI;2;5", "Bit 5").Set("BitNo", 5));
-  device.Append(ChannelDefinition("OutputChannel", "DI;3;0", "Bit 0"));
+  device.AddCopy(ChannelDefinition("OutputChannel", "DI;2;5", "Bit 5").Set("BitNo", 5));
+  device.AddCopy(ChannelDefinition("OutputChannel", "DI;3;0", "Bit 0"));
   setup.DIPort("3", 4, "Port 3");
   auto opened = Open(setup);
   CKVChannel& bit = opened->Channel("DI;2;5");
@@ -203,14 +203,14 @@ void AddCANMessage(SetupBuilder& setup, bool storeDecoded) {
   setup.Store("CAN;0;100;3");
   setup.Store("CAN;0;100;4");
   XmlNode& port = setup.CANPort(storeDecoded);
-  XmlNode& message = port.Append(ChannelDefinition("Message", "CAN;0;100", "Message 100").Set("DLC", 8));
+  XmlNode& message = port.AddCopy(ChannelDefinition("Message", "CAN;0;100", "Message 100").Set("DLC", 8));
   XmlNode intel("OutputChannel");
   intel.Set("UniqueId", "3").Set("Name", "intel").Set("StartBit", 4).Set("BitLength", 12).Set("CANDataType", 1);
-  message.Append(intel);
+  message.AddCopy(intel);
   XmlNode motorola("OutputChannel");
   motorola.Set("UniqueId", "4").Set("Name", "motorola").Set("StartBit", 24).Set("BitLength", 16);
   motorola.Set("DataDirection", 1).Set("Scale", 0.5);
-  message.Append(motorola);
+  message.AddCopy(motorola);
 }
 
 TEST(CANDevices, SignalsBindToTheirMessageAndDecodeBothByteOrders) {
@@ -259,8 +259,8 @@ TEST(CANDevices, PortChannelsAndMessageCounters) {
     setup.Store("CAN;1;1610612736");
     setup.Store("CAN;1;1610612736;1");
     XmlNode& port = setup.CANPort(storeDecoded);
-    port.Append(ChannelDefinition("PortChannel", "CAN;1", "Port raw").Set("DataType", 14));
-    port.Append(ChannelDefinition("MsgCountChannelNode", "CAN;1;1610612736", "Message counts"))
+    port.AddCopy(ChannelDefinition("PortChannel", "CAN;1", "Port raw").Set("DataType", 14));
+    port.AddCopy(ChannelDefinition("MsgCountChannelNode", "CAN;1;1610612736", "Message counts"))
         .Add("OutputChannel")
         .Set("UniqueId", "1")
         .Set("Name", "Messages");
@@ -292,10 +292,10 @@ TEST(MathModules, OfflineModuleChannelsAreHiddenAndKeepTheirRecords) {
   setup.Store("Math;1");
   setup.Store("Math;2");
   setup.MathModule("Offline module", 1)
-      .Append(ChannelDefinition("OutputChannel", "Math;0", "result"))
-      .Append(OnlineInfoRecord(96, {8}, 1));
-  setup.MathModule("Online module", 0).Append(ChannelDefinition("OutputChannel", "Math;1", "sum"));
-  setup.Devices().Add("Folder").Add("Math").Append(ChannelDefinition("OutputChannel", "Math;2", "plain"));
+      .AddCopy(ChannelDefinition("OutputChannel", "Math;0", "result"))
+      .With(OnlineInfoRecord(96, {8}, 1));
+  setup.MathModule("Online module", 0).AddCopy(ChannelDefinition("OutputChannel", "Math;1", "sum"));
+  setup.Devices().Add("Folder").Add("Math").AddCopy(ChannelDefinition("OutputChannel", "Math;2", "plain"));
   auto opened = Open(setup);
   const CKVChannel& hidden = opened->Channel("Math;0");
   EXPECT_EQ(hidden.MathModuleOffline, 1);
@@ -323,7 +323,7 @@ TEST(Variables, HeaderEntriesAndStoredStatus) {
       .Set("SingleValue", false)
       .Set("Offline", 2)
       .Set("BitCount", 8)
-      .Append(OfflineInfoRecord(OwnStreams(0)));
+      .With(OfflineInfoRecord(OwnStreams(0)));
   auto opened = Open(setup);
   const CKVChannel& header = opened->Channel("Variables;1;1");
   EXPECT_TRUE(header.SingleValue);
@@ -351,12 +351,12 @@ TEST(DeviceKinds, SlotsOfVideoImportRTDAQOutAndLumaq) {
       {"Import", "Import;0"}, {"RT", "RT;0;1"}, {"DAQ Out", "DAQ Out;0"}, {"Lumaq", "Lumaq;0"}};
   for (const auto& [type, index] : slots) {
     setup.Store(index);
-    setup.Device(type).Append(ChannelDefinition("Slot", index, type));
+    setup.Device(type).AddCopy(ChannelDefinition("Slot", index, type));
   }
   setup.Store("Video;0");
   XmlNode camera = ChannelDefinition("Slot", "Video;0", "Camera");
-  camera.Set("Offline", 1).Append(OfflineInfoRecord(OwnStreams(3)));
-  setup.Device("Video").Append(camera);
+  camera.Set("Offline", 1).With(OfflineInfoRecord(OwnStreams(3)));
+  setup.Device("Video").AddCopy(camera);
   auto opened = Open(setup);
   for (const auto& [type, index] : slots) EXPECT_STREQ(opened->Channel(index).Name, type);
   EXPECT_EQ(opened->Channel("Video;0").GetOffline(), 1);
@@ -366,31 +366,31 @@ TEST(DeviceKinds, SlotsOfVideoImportRTDAQOutAndLumaq) {
 TEST(DeviceKinds, SecondVideoDeviceIsWalkedForTheFirst) {
   SetupBuilder setup;
   setup.Store("Video;1");
-  setup.Device("Video").Append(ChannelDefinition("Slot", "Video;0", "ignored first"));
-  setup.Device("Video").Append(ChannelDefinition("Slot", "Video;1", "second"));
+  setup.Device("Video").AddCopy(ChannelDefinition("Slot", "Video;0", "ignored first"));
+  setup.Device("Video").AddCopy(ChannelDefinition("Slot", "Video;1", "second"));
   EXPECT_STREQ(Open(setup)->Channel("Video;1").Name, "second");
 }
 
 TEST(DeviceKinds, RemotePluginsSystemMonitorAndFlatDevices) {
   SetupBuilder setup;
   setup.Store("AI;0").Set("Scale", 3.0);
-  setup.Device("Remote").Add("Box").Add("Card").Append(
+  setup.Device("Remote").Add("Box").Add("Card").AddCopy(
       ChannelDefinition("OutputChannel", "AI;0", "remote").Set("RealScale", 2.0).Set("RealOffset", 1.0));
   setup.Store("Plugins;0;1");
   setup.Store("Plugins;0;2");
   XmlNode& plugin = setup.Device("Plugins");
-  plugin.Add("Slot").Set("Index", "Plugins;0;0").Add("Group").Append(
+  plugin.Add("Slot").Set("Index", "Plugins;0;0").Add("Group").AddCopy(
       ChannelDefinition("OutputChannel", "Plugins;0;1", "nested plugin"));
-  plugin.Append(ChannelDefinition("Slot", "Plugins;0;2", "plugin slot"));
+  plugin.AddCopy(ChannelDefinition("Slot", "Plugins;0;2", "plugin slot"));
   setup.Store("System Monitor;100;1");
-  setup.SystemMonitor().Add("Slot").Append(ChannelDefinition("Slot", "System Monitor;100;1", "cpu"));
+  setup.SystemMonitor().Add("Slot").AddCopy(ChannelDefinition("Slot", "System Monitor;100;1", "cpu"));
   const std::pair<const char*, const char*> flat[] = {{"Event log", "Event log;0"},
                                                       {"Control channels", "Control;0"},
                                                       {"Daq/Additional", "PAD;0"},
                                                       {"MathOld", "MathOld;0"}};
   for (const auto& [type, index] : flat) {
     setup.Store(index);
-    setup.Device(type).Append(ChannelDefinition("Anything", index, type));
+    setup.Device(type).AddCopy(ChannelDefinition("Anything", index, type));
   }
   auto opened = Open(setup);
   const CKVChannel& remote = opened->Channel("AI;0");
@@ -406,14 +406,14 @@ TEST(DeviceKinds, RemotePluginsSystemMonitorAndFlatDevices) {
 TEST(DeviceKinds, PluginsElementIsWalkedOnlyBeforeThePluginsDevice) {
   SetupBuilder before;
   before.Store("Plugins;1;1");
-  before.Devices().Add("Plugins").Append(ChannelDefinition("OutputChannel", "Plugins;1;1", "walked"));
+  before.Devices().Add("Plugins").AddCopy(ChannelDefinition("OutputChannel", "Plugins;1;1", "walked"));
   before.Device("Plugins");
   EXPECT_STREQ(Open(before)->Channel("Plugins;1;1").Name, "walked");
 
   SetupBuilder after;
   after.Store("Plugins;1;1");
   after.Device("Plugins");
-  after.Devices().Add("Plugins").Append(ChannelDefinition("OutputChannel", "Plugins;1;1", "skipped"));
+  after.Devices().Add("Plugins").AddCopy(ChannelDefinition("OutputChannel", "Plugins;1;1", "skipped"));
   EXPECT_THROW(Open(after), FileCorruptException);
 }
 
@@ -430,11 +430,11 @@ TEST(Categories, ChannelsSortByStorageAndKind) {
   setup.AddChannel("AI;0", "online sync");
   setup.AddChannel("AI;1", "online async").Set("Async", true);
   setup.AddChannel("AI;2", "online single").Set("SingleValue", true);
-  setup.AddChannel("AI;3", "own streams sync").Append(OfflineInfoRecord(OwnStreams(2)));
-  setup.AddChannel("AI;4", "own streams async").Set("AsyncDivider", true).Append(OfflineInfoRecord(OwnStreams(3)));
-  setup.AddChannel("AI;5", "own streams single").Set("SingleValue", true).Append(OfflineInfoRecord(OwnStreams(2)));
-  setup.AddChannel("AI;6", "nothing stored").Append(OfflineInfoRecord(OwnStreams(1)));
-  setup.AddChannel("AI;7", "shared after all").Append(OfflineInfoRecord(OwnStreams(0)));
+  setup.AddChannel("AI;3", "own streams sync").With(OfflineInfoRecord(OwnStreams(2)));
+  setup.AddChannel("AI;4", "own streams async").Set("AsyncDivider", true).With(OfflineInfoRecord(OwnStreams(3)));
+  setup.AddChannel("AI;5", "own streams single").Set("SingleValue", true).With(OfflineInfoRecord(OwnStreams(2)));
+  setup.AddChannel("AI;6", "nothing stored").With(OfflineInfoRecord(OwnStreams(1)));
+  setup.AddChannel("AI;7", "shared after all").With(OfflineInfoRecord(OwnStreams(0)));
   auto opened = Open(setup);
   CKVXMLHelper& helper = opened->helper();
   auto names = [](const std::vector<CKVChannel*>& list) {
@@ -461,7 +461,7 @@ TEST(Categories, ChannelsSortByStorageAndKind) {
 TEST(Kinds, TextBinaryAndComplexChannels) {
   SetupBuilder setup;
   setup.AddChannel("Variables;0;5", "text", kTypeText);
-  setup.AddChannel("Plugins;0;5", "blob", kTypeBinary).Set("Async", true).Append(OnlineInfoRecord(0, {}, 0, "BLOB01"));
+  setup.AddChannel("Plugins;0;5", "blob", kTypeBinary).Set("Async", true).With(OnlineInfoRecord(0, {}, 0, "BLOB01"));
   setup.AddChannel("Math;5", "spectrum", kTypeComplexFloat);
   setup.AddChannel("Math;6", "hidden").Set("Shown", false);
   auto opened = Open(setup);

@@ -89,8 +89,8 @@ TEST(MeasurementProperties, MeasIndexComesFromTheMeasurementInfo) {
 TEST(MeasurementProperties, DeviceNamesByIndexAttribute) {
   SetupBuilder setup;
   setup.DeviceNames({{"2", "Logger"}, {"0", "Host"}, {"7", "Ignored"}});
-  setup.SystemMonitor().Append(ChannelDefinition("OutputChannel", "System Monitor;102;5", "CPU"));
-  setup.SystemMonitor().Append(ChannelDefinition("OutputChannel", "System Monitor;99;5", "Other"));
+  setup.SystemMonitor().AddCopy(ChannelDefinition("OutputChannel", "System Monitor;102;5", "CPU"));
+  setup.SystemMonitor().AddCopy(ChannelDefinition("OutputChannel", "System Monitor;99;5", "Other"));
   setup.Store("System Monitor;102;5");
   setup.Store("System Monitor;99;5");
   auto opened = Open(setup);
@@ -111,18 +111,18 @@ TEST(ValueReaders, BooleansColoursAndLargePositions) {
   for (int i = 0; i < 5; ++i) {
     const std::string index = "AI;" + std::to_string(i);
     setup.Store(index);
-    device.Append(ChannelDefinition("OutputChannel", index, "b").Set("Async", booleans[i]));
+    device.AddCopy(ChannelDefinition("OutputChannel", index, "b").Set("Async", booleans[i]));
   }
   setup.Store("Math;0");
   TestKit::OfflineRecord offline;
   offline.posInDBStream = 3000000000LL;
   TestKit::XmlNode hex = ChannelDefinition("OutputChannel", "Math;0", "hex");
-  hex.Set("DisplayColor", "#00FF00").Append(TestKit::OfflineInfoRecord(offline));
-  device.Append(hex);
+  hex.Set("DisplayColor", "#00FF00").With(TestKit::OfflineInfoRecord(offline));
+  device.AddCopy(hex);
   setup.Store("Math;1");
-  device.Append(ChannelDefinition("OutputChannel", "Math;1", "dec").Set("DisplayColor", "65280"));
+  device.AddCopy(ChannelDefinition("OutputChannel", "Math;1", "dec").Set("DisplayColor", "65280"));
   setup.Store("Math;2");
-  device.Append(ChannelDefinition("OutputChannel", "Math;2", "white").Set("DisplayColor", "4294967295"));
+  device.AddCopy(ChannelDefinition("OutputChannel", "Math;2", "white").Set("DisplayColor", "4294967295"));
   auto opened = Open(setup);
   EXPECT_TRUE(opened->Channel("AI;0").Async);
   EXPECT_TRUE(opened->Channel("AI;1").Async);
@@ -139,7 +139,7 @@ TEST(ValueReaders, BooleansColoursAndLargePositions) {
 TEST(ValueReaders, NumbersTooLongForTheFieldAreCorruptNotCut) {
   SetupBuilder setup;
   setup.Store("AI;0");
-  setup.Device("AI").Append(ChannelDefinition("OutputChannel", "AI;0", "x").Set("SRDiv", "10000000001"));
+  setup.Device("AI").AddCopy(ChannelDefinition("OutputChannel", "AI;0", "x").Set("SRDiv", "10000000001"));
   EXPECT_THROW(Open(setup), FileCorruptException);
 
   SetupBuilder wide;
@@ -190,7 +190,7 @@ TEST(SharedLayout, ComputedFromTheChannelsWhenTheSetupGivesNone) {
 TEST(SharedLayout, GivenMeasurementLayoutKeepsTheChannelsRecords) {
   SetupBuilder setup;
   setup.MeasurementOnlineInfo(1234, {10, 20, 30, 40, 50, 60});
-  setup.AddChannel("AI;0", "a").Append(OnlineInfoRecord(16, {4, 8}, 2, "BINSTRM"));
+  setup.AddChannel("AI;0", "a").With(OnlineInfoRecord(16, {4, 8}, 2, "BINSTRM"));
   setup.AddChannel("AI;1", "b");
   auto opened = Open(setup);
   const CKVOnlineInfo* layout = opened->helper().GetOnlineInfo();
