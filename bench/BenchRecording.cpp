@@ -92,7 +92,7 @@ std::string BenchSetup(const std::vector<BenchChannel>& channels, int32_t blockB
         .Set("SRDiv", channel.srDiv)
         .Set("Scale", 1.0 + 0.01 * static_cast<double>(c))
         .Set("Offset", -0.5 * static_cast<double>(c))
-        .Append(TestKit::OnlineInfoRecord(channel.dbOffset, {channel.levelOffset}));
+        .With(TestKit::OnlineInfoRecord(channel.dbOffset, {channel.levelOffset}));
   }
   return setup.Text();
 }
