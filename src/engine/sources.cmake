@@ -2,4 +2,6 @@ target_sources(kv_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/AsyncIndStream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CDataLoadEngine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CheckAndRepairEventList.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReducedItem.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReducedValues.cpp
   ${CMAKE_CURRENT_LIST_DIR}/StoredReads.cpp)
