@@ -342,6 +342,68 @@ KV_API KVStatus KVGetChannelProps(int32_t index, int32_t selector, void *buffer,
 KV_API KVStatus KVIGetChannelProps(KVReaderHandle reader, int32_t index, int32_t selector, void *buffer,
                                    int32_t *size);
 
+/* ======================================================================
+ * Samples
+ * Reduced values are the statistics (minimum, maximum, average, RMS) the
+ * recording stored per interval of AbsRate full-rate samples of a channel's first
+ * stored reduced level; they are numbered from 0 over all stored regions (a value
+ * that two adjacent regions share is stored and counted once). Values are scaled;
+ * min <= max also for negative scale factors. Time stamps are seconds, the start
+ * of each value's interval. A window that runs past the stored values ends early:
+ * the elements behind the last stored value are left as they were.
+ * ====================================================================== */
+
+/*! KVGetReducedValuesCount() : the number of reduced values stored for a channel, and
+ *  the seconds one value covers. Single-value and array channels have none.
+ *  @return : 0; 4 the file is damaged; 5 a null output; 12 channel index out of range. */
+KV_API KVStatus KVGetReducedValuesCount(int32_t index, int32_t *count, double *blockDuration);
+KV_API KVStatus KVIGetReducedValuesCount(KVReaderHandle reader, int32_t index, int32_t *count,
+                                         double *blockDuration);
+
+/*! KVGetReducedValues() : `count` KVReducedValue records from value number `position`.
+ *  @return : 0 (a count of 0 or less reads nothing); 1 "Channel not stored" (the
+ *            channel's reduced stream is missing); 4 the file is damaged; 5 a null
+ *            array while count is above 0; 12 channel index out of range. */
+KV_API KVStatus KVGetReducedValues(int32_t index, int32_t position, int32_t count, KVReducedValue *values);
+KV_API KVStatus KVIGetReducedValues(KVReaderHandle reader, int32_t index, int32_t position, int32_t count,
+                                    KVReducedValue *values);
+
+/*! KVGetReducedAveValues(), KVGetReducedMinValues(), KVGetReducedMaxValues(),
+ *  KVGetReducedRMSValues() : one statistic per value (the average, the minimum, the
+ *  maximum, the RMS) into `data`, `count` values from value number `position`, and
+ *  one time stamp per value into `timeStamps` unless it is null.
+ *  @return : as KVGetReducedValues(); 5 a null `data` while count is above 0. */
+KV_API KVStatus KVGetReducedAveValues(int32_t index, int32_t position, int32_t count, double *data,
+                                      double *timeStamps);
+KV_API KVStatus KVIGetReducedAveValues(KVReaderHandle reader, int32_t index, int32_t position, int32_t count,
+                                       double *data, double *timeStamps);
+KV_API KVStatus KVGetReducedMinValues(int32_t index, int32_t position, int32_t count, double *data,
+                                      double *timeStamps);
+KV_API KVStatus KVIGetReducedMinValues(KVReaderHandle reader, int32_t index, int32_t position, int32_t count,
+                                       double *data, double *timeStamps);
+KV_API KVStatus KVGetReducedMaxValues(int32_t index, int32_t position, int32_t count, double *data,
+                                      double *timeStamps);
+KV_API KVStatus KVIGetReducedMaxValues(KVReaderHandle reader, int32_t index, int32_t position, int32_t count,
+                                       double *data, double *timeStamps);
+KV_API KVStatus KVGetReducedRMSValues(int32_t index, int32_t position, int32_t count, double *data,
+                                      double *timeStamps);
+KV_API KVStatus KVIGetReducedRMSValues(KVReaderHandle reader, int32_t index, int32_t position, int32_t count,
+                                       double *data, double *timeStamps);
+
+/*! KVGetReducedValuesBlock() : the same window of records for `channelCount` channels
+ *  at reduced level `level`, read once per stored record for all of them. `indexes`
+ *  holds channel indexes in any order and comes back sorted ascending; the records
+ *  of the channel at position i of the list as given begin at values[i * count].
+ *  @return : 0 (nothing happens for a count or channel count of 0 or less); 1
+ *            "Channel not stored"; 4 the file is damaged; 5 a null array while count
+ *            is above 0; 9 a listed channel's first stored level lies above `level`
+ *            (nothing written); 12 an index outside the channel list (nothing
+ *            written). */
+KV_API KVStatus KVGetReducedValuesBlock(int32_t *indexes, int32_t channelCount, int32_t position, int32_t count,
+                                        int32_t level, KVReducedValue *values);
+KV_API KVStatus KVIGetReducedValuesBlock(KVReaderHandle reader, int32_t *indexes, int32_t channelCount,
+                                         int32_t position, int32_t count, int32_t level, KVReducedValue *values);
+
 #ifdef __cplusplus
 }
 #endif

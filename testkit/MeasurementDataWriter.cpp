@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 #include "testkit/ByteWriter.h"
 
@@ -62,19 +63,27 @@ void ForEachStoredBlock(const DataLayout& layout, Visit visit) {
   }
 }
 
-std::vector<uint8_t> Item(const std::vector<double>& values, int64_t from, int64_t to, bool doublePrecision) {
+// Full-rate positions [first, second) of one region inside one reduced interval.
+using PositionRange = std::pair<int64_t, int64_t>;
+
+// The statistics over the recorded positions of one interval (one range, or two
+// when a region stops and the next starts inside the interval).
+std::vector<uint8_t> Item(const std::vector<double>& values, const std::vector<PositionRange>& ranges,
+                          bool doublePrecision) {
   double minimum = 0;
   double maximum = 0;
   double sum = 0;
   double squares = 0;
   int64_t count = 0;
-  for (int64_t p = std::max<int64_t>(from, 0); p < to && p < static_cast<int64_t>(values.size()); ++p) {
-    const double x = values[static_cast<size_t>(p)];
-    minimum = count == 0 ? x : std::min(minimum, x);
-    maximum = count == 0 ? x : std::max(maximum, x);
-    sum += x;
-    squares += x * x;
-    ++count;
+  for (const auto& [from, to] : ranges) {
+    for (int64_t p = std::max<int64_t>(from, 0); p < to && p < static_cast<int64_t>(values.size()); ++p) {
+      const double x = values[static_cast<size_t>(p)];
+      minimum = count == 0 ? x : std::min(minimum, x);
+      maximum = count == 0 ? x : std::max(maximum, x);
+      sum += x;
+      squares += x * x;
+      ++count;
+    }
   }
   const double average = count > 0 ? sum / static_cast<double>(count) : 0;
   const double rms = count > 0 ? std::sqrt(squares / static_cast<double>(count)) : 0;
@@ -174,27 +183,40 @@ std::vector<int64_t> RegionSampleIndexes(const DataLayout& layout, int32_t srDiv
 
 ReducedLevelStream BuildReducedLevel(const DataLayout& layout, int level, int32_t recordBytes,
                                      const std::vector<ReducedChannelValues>& channels) {
+  struct StoredInterval {
+    int64_t interval;
+    std::vector<PositionRange> ranges;
+  };
   ReducedLevelStream result;
   const int64_t mid = layout.MidRate(level);
   const int64_t absRate = mid * layout.blockSize;
-  int64_t written = 0;
+  std::vector<StoredInterval> stored;
   for (size_t r = 0; r < layout.regions.size(); ++r) {
     const RecordedRegion& region = layout.regions[r];
     const int64_t startPos = static_cast<int64_t>(region.startBlock) * layout.blockSize + region.startOffset;
     const int64_t stopPos = static_cast<int64_t>(region.stopBlock) * layout.blockSize + region.stopOffset;
     const int64_t first = region.startBlock / mid;
     const int64_t end = CeilDiv(region.startBlock + layout.StoredBlocks(r), mid);
-    result.regionFirstRecord.push_back(static_cast<int32_t>(written));
-    for (int64_t interval = first; interval < end; ++interval, ++written) {
-      std::vector<uint8_t> record(static_cast<size_t>(recordBytes), 0);
-      const int64_t from = std::max(interval * absRate, startPos);
-      const int64_t to = std::min((interval + 1) * absRate, stopPos);
-      for (const ReducedChannelValues& channel : channels) {
-        Put(record, static_cast<size_t>(channel.itemOffsets[static_cast<size_t>(level)]),
-            Item(channel.values, from, to, channel.doublePrecision));
+    // A region that starts in the interval where the previous one stopped adds its
+    // samples to that interval's record instead of storing the interval again.
+    const bool shared = !stored.empty() && stored.back().interval == first && first < end;
+    result.regionFirstRecord.push_back(static_cast<int32_t>(stored.size() - (shared ? 1 : 0)));
+    for (int64_t interval = first; interval < end; ++interval) {
+      const PositionRange range{std::max(interval * absRate, startPos), std::min((interval + 1) * absRate, stopPos)};
+      if (shared && interval == first) {
+        stored.back().ranges.push_back(range);
+      } else {
+        stored.push_back({interval, {range}});
       }
-      result.bytes.insert(result.bytes.end(), record.begin(), record.end());
     }
+  }
+  for (const StoredInterval& interval : stored) {
+    std::vector<uint8_t> record(static_cast<size_t>(recordBytes), 0);
+    for (const ReducedChannelValues& channel : channels) {
+      Put(record, static_cast<size_t>(channel.itemOffsets[static_cast<size_t>(level)]),
+          Item(channel.values, interval.ranges, channel.doublePrecision));
+    }
+    result.bytes.insert(result.bytes.end(), record.begin(), record.end());
   }
   return result;
 }

@@ -104,9 +104,11 @@ struct ReducedLevelStream {
   std::vector<int32_t> regionFirstRecord;
 };
 
-// "IBDATA<level>": per region one record per reduced interval the region touches,
-// in region order, each of recordBytes with every channel's item (minimum,
-// maximum, average, RMS over the region's samples of the interval) at its offset.
+// "IBDATA<level>": one record per reduced interval the regions touch, in region
+// order, each of recordBytes with every channel's item (minimum, maximum, average,
+// RMS over the recorded samples of the interval) at its offset. An interval in
+// which one region stops and the next starts is stored once, over the samples of
+// both, and is the next region's first record.
 ReducedLevelStream BuildReducedLevel(const DataLayout& layout, int level, int32_t recordBytes,
                                      const std::vector<ReducedChannelValues>& channels);
 

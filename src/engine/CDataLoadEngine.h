@@ -163,6 +163,50 @@ class CDataLoadEngine {
 
   // --- Reduced values (ReducedValues.cpp) -------------------------------------
 
+  // The number of reduced values stored for the channel at its first stored level
+  // (0 for single-value and array channels; a value that two adjacent regions
+  // share counts once) and the seconds one value covers.
+  void GetReducedValuesCount(const CKVChannel* channel, int& count, double& blockDuration) const;
+  // Writes `count` reduced values of the channel's first stored level, from value
+  // number `first` (numbered over all regions), in the form of `selector`
+  // (KVReducedValueSelector): -1 records, 0 to 3 one statistic per value into
+  // `values`, 4 the four arrays; forms 0 to 4 write one time stamp per value
+  // (seconds, the start of its interval) into timeStamps when given. Null arrays
+  // are not written. A window that runs past the stored values ends early and
+  // leaves the rest untouched. "Channel not stored" (status 1) when the channel's
+  // reduced stream is missing; FileCorruptException for an item outside its
+  // stream or record.
+  void GetReducedValues(const CKVChannel* channel, int first, int count, KVReducedValue* records, double* values,
+                        double* timeStamps, int selector, double* minima, double* averages, double* maxima,
+                        double* rmsValues) const;
+  // The same window at reduced level `level` for every channel whose index in the
+  // full channel list `channels` holds; the outputs of the channel at position i
+  // of the list begin at element i x count of each array. The list comes back
+  // sorted ascending. Each record of the shared stream is read once for all the
+  // listed channels stored in it. InvalidIBLevelException when a listed channel's
+  // first stored level lies above `level`, InvalidIndexException for an index
+  // outside the channel list, both before anything is written.
+  void GetReducedValuesBlock(int* channels, int channelCount, int first, int count, int level,
+                             KVReducedValue* records, double* values, double* timeStamps, int selector,
+                             double* minima, double* averages, double* maxima, double* rmsValues) const;
+
+  // One statistics item of the channel, scaled, with minimum <= maximum: read
+  // from the stream's position (exactly the item's bytes; a short read is
+  // FileCorruptException) or decoded from `item`, which holds them. The record
+  // form leaves the time stamp to the caller; the record and four-double forms
+  // leave the RMS unwritten for items without one; the selector form gives the
+  // statistic of selector 0 to 3 (0 for an item without RMS asked for selector 3).
+  static void GetScaledReducedValueFromStream(const CKVChannel* channel, MultiStream::CStream* stream,
+                                              KVReducedValue* out);
+  static void GetScaledReducedValueFromStream(const CKVChannel* channel, MultiStream::CStream* stream,
+                                              double& minimum, double& average, double& maximum, double& rms);
+  static double GetScaledReducedValueFromStream(const CKVChannel* channel, MultiStream::CStream* stream,
+                                                int selector);
+  static void GetScaledReducedValueFromBuf(const CKVChannel* channel, const uint8_t* item, KVReducedValue* out);
+  static void GetScaledReducedValueFromBuf(const CKVChannel* channel, const uint8_t* item, double& minimum,
+                                           double& average, double& maximum, double& rms);
+  static double GetScaledReducedValueFromBuf(const CKVChannel* channel, const uint8_t* item, int selector);
+
  private:
   using StreamPtr = AsyncIndexManager::StreamPtr;
 
@@ -209,6 +253,19 @@ class CDataLoadEngine {
   MultiStream::CStreamContainer* container_ = nullptr;
   CKVXMLHelper* setup_;
   Events::CKVEventHelper* events_;
+
+  // Reduced values (ReducedValues.cpp): where one channel's items of one level lie,
+  // and a window of values with the outputs it goes to.
+  struct ReducedSource;
+  struct ReducedWindow;
+  ReducedSource SharedReducedSource(const CKVChannel& channel, int level) const;
+  ReducedSource OwnReducedSource(const CKVChannel& channel, int level) const;
+  // Reads the window of one channel's items at `level` from wherever they lie.
+  void ReadReducedWindow(const CKVChannel& channel, int level, const ReducedWindow& window) const;
+  // Calls visit(record, position in the window, time stamp) for each stored record
+  // of `level` that the window covers, in order, up to storedRecords.
+  template <class Visit>
+  void WalkReducedRecords(int level, int64_t storedRecords, int64_t first, int64_t count, Visit&& visit) const;
 };
 
 }  // namespace Korvane::DataReader

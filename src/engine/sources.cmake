@@ -3,6 +3,8 @@ target_sources(kv_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CDataLoadEngine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CheckAndRepairEventList.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataBlockWindow.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReducedItem.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReducedValues.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SampleOutput.cpp
   ${CMAKE_CURRENT_LIST_DIR}/StoredReads.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SyncSamples.cpp)

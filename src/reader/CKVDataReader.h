@@ -83,6 +83,22 @@ class CKVDataReader {
   void KVGetChannelFactors(int32_t index, double* scale, double* offset) const;
   void KVGetChannelProps(int32_t index, int32_t selector, void* buffer, int32_t* size) const;
 
+  // --- Reduced values ---------------------------------------------------------
+
+  // Reduced values stored for the channel and the seconds each one covers.
+  void KVGetReducedValuesCount(int32_t index, int32_t* count, double* blockDuration) const;
+  // `count` whole records from value number `position`.
+  void KVGetReducedValues(int32_t index, int32_t position, int32_t count, KVReducedValue* records) const;
+  // One statistic per value, and one time stamp per value when timeStamps is given.
+  void KVGetReducedAveValues(int32_t index, int32_t position, int32_t count, double* data, double* timeStamps) const;
+  void KVGetReducedMinValues(int32_t index, int32_t position, int32_t count, double* data, double* timeStamps) const;
+  void KVGetReducedMaxValues(int32_t index, int32_t position, int32_t count, double* data, double* timeStamps) const;
+  void KVGetReducedRMSValues(int32_t index, int32_t position, int32_t count, double* data, double* timeStamps) const;
+  // The same window at `level` for several channels; the records of the channel at
+  // list position i begin at element i x count, and the list comes back sorted.
+  void KVGetReducedValuesBlock(int32_t* indexes, int32_t channelCount, int32_t position, int32_t count,
+                               int32_t level, KVReducedValue* records) const;
+
  private:
   // The channel at a position of the full channel sequence, or InvalidIndexException.
   const CKVChannel& ChannelAt(int32_t index) const;

@@ -68,6 +68,7 @@ class OpenedRecording {
   }
 
   CDataLoadEngine& engine() { return engine_; }
+  MultiStream::CStreamContainer& container() { return *container_; }
   CKVXMLHelper& setup() { return setup_; }
   Events::CKVEventHelper& events() { return events_; }
 

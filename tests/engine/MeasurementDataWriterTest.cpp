@@ -182,6 +182,26 @@ TEST(MeasurementDataWriter, ReducedItemsCoverEachRegionsIntervals) {
   EXPECT_EQ(RegionLevelOffsets({level0, level1}, 2), (std::vector<std::vector<int32_t>>{{0, 0}, {2, 1}}));
 }
 
+TEST(MeasurementDataWriter, AnIntervalTwoRegionsShareIsStoredOnce) {
+  DataLayout layout;
+  layout.blockSize = 4;
+  layout.ibRate = 2;
+  // Level-1 interval 1 (positions 8-15) holds the first region's stop at 10 and
+  // the second region's start at 12.
+  layout.regions = {{0, 0, 2, 2}, {3, 0, 6, 0}};
+  ReducedChannelValues channel;
+  for (int i = 0; i < 24; ++i) channel.values.push_back(i);
+  const ReducedLevelStream level1 = BuildReducedLevel(layout, 1, 32, {channel});
+  ASSERT_EQ(level1.bytes.size(), 3u * 32);
+  EXPECT_EQ(level1.regionFirstRecord, (std::vector<int32_t>{0, 1}));
+  EXPECT_EQ(DoubleAt(level1.bytes, 32), 8.0);
+  EXPECT_EQ(DoubleAt(level1.bytes, 32 + 8), 15.0);
+  EXPECT_EQ(DoubleAt(level1.bytes, 32 + 16), (8 + 9 + 12 + 13 + 14 + 15) / 6.0);
+  EXPECT_EQ(DoubleAt(level1.bytes, 64), 16.0);
+  // At level 0 the regions touch different blocks: nothing is shared.
+  EXPECT_EQ(BuildReducedLevel(layout, 0, 32, {channel}).regionFirstRecord, (std::vector<int32_t>{0, 3}));
+}
+
 TEST(MeasurementDataWriter, SingleValueStreams) {
   const SingleValueStreams streams =
       BuildSingleValueStreams({{8, EncodeDoubles({1.5}), 1}, {0, {'a', 'b', 'c'}, 3}, {16, {}, 0}});

@@ -1,0 +1,81 @@
+// The statistics item a channel stores per reduced interval, and the output forms
+// a window of decoded items is written in. The engine's reduced reads decode every
+// item through DecodeReducedItem and hand it to a ReducedOutputs, which writes
+// into the caller's arrays; nothing here owns memory.
+#pragma once
+
+#include <cstdint>
+
+#include "KVDataReaderLib.h"
+
+namespace Korvane::DataReader {
+
+class CKVChannel;
+
+// A stored statistics item, little-endian: minimum, maximum, average and RMS, each
+// an IEEE double for channels of double precision, else an IEEE float. Complex
+// channels of asynchronous recordings with ComplexIBBuffers store twelve numbers
+// instead, of which only the first three (without an RMS) are read.
+struct ReducedItemLayout {
+  static constexpr int kMinimum = 0;  // value slots, in numbers from the item's start
+  static constexpr int kMaximum = 1;
+  static constexpr int kAverage = 2;
+  static constexpr int kRms = 3;
+  static constexpr int kPlainValues = 4;
+  static constexpr int kComplexBufferValues = 12;
+  static constexpr int kComplexBufferReadValues = 3;
+  static constexpr int kDoubleBytes = 8;
+  static constexpr int kFloatBytes = 4;
+  // The most an item decode reads.
+  static constexpr int kLargestReadBytes = kPlainValues * kDoubleBytes;
+  // What follows each item of an asynchronous channel stored on its own: a time
+  // record without an index, a flag byte with one.
+  static constexpr int kAsyncTailBytes = 24;
+  static constexpr int kAsyncIndexedTailBytes = 1;
+};
+static_assert(ReducedItemLayout::kLargestReadBytes == 32);
+
+// Whether the channel's items are the twelve-number complex form.
+bool HasComplexBuffers(const CKVChannel& channel) noexcept;
+// Bytes a decode reads from the item's start (32, 16, 24 or 12).
+int ReducedReadBytes(const CKVChannel& channel) noexcept;
+// Bytes from one item to the next in a stream of the channel's own.
+int64_t OwnReducedStride(const CKVChannel& channel) noexcept;
+
+// One item, scaled by the channel; minimum <= maximum even for negative scales.
+struct ScaledReducedValue {
+  double minimum = 0;
+  double maximum = 0;
+  double average = 0;
+  double rms = 0;
+  bool hasRms = true;
+};
+
+// Decodes the item at `item`, which holds ReducedReadBytes(channel) bytes.
+ScaledReducedValue DecodeReducedItem(const CKVChannel& channel, const uint8_t* item) noexcept;
+// The statistic of selector 0 (maximum), 1 (minimum), 2 (average) or 3 (RMS, 0
+// when the item has none); 0 for any other selector.
+double SelectReducedValue(const ScaledReducedValue& value, int selector) noexcept;
+
+// The caller's output arrays of a reduced read and the selector that chooses
+// which of them are written (-1 records, 0 to 3 values, 4 the four arrays; time
+// stamps go with 0 to 4 when given). A null array is never written.
+struct ReducedOutputs {
+  KVReducedValue* records = nullptr;
+  double* values = nullptr;
+  double* timeStamps = nullptr;
+  int selector = KVReducedRecords;
+  double* minima = nullptr;
+  double* averages = nullptr;
+  double* maxima = nullptr;
+  double* rmsValues = nullptr;
+
+  // Whether the selector names a form at all.
+  bool HasForm() const noexcept { return selector >= KVReducedRecords && selector <= KVReducedAll; }
+  // Writes one value at element `position` of the arrays the selector uses.
+  void Put(int64_t position, const ScaledReducedValue& value, double timeStamp) const noexcept;
+  // The same outputs starting `elements` further on (a channel's slice of a block read).
+  ReducedOutputs Shifted(int64_t elements) const noexcept;
+};
+
+}  // namespace Korvane::DataReader
