@@ -90,6 +90,7 @@ std::string BenchSetup(const std::vector<BenchChannel>& channels, int32_t blockB
     const BenchChannel& channel = channels[c];
     setup.AddChannel(channel.index, "Channel " + std::to_string(c), channel.dataType)
         .Set("SRDiv", channel.srDiv)
+        .Set("BitCount", channel.sampleBytes * 8)  // doubles keep double-precision statistics
         .Set("Scale", 1.0 + 0.01 * static_cast<double>(c))
         .Set("Offset", -0.5 * static_cast<double>(c))
         .With(TestKit::OnlineInfoRecord(channel.dbOffset, {channel.levelOffset}));
@@ -205,6 +206,19 @@ const CKVChannel* OpenedBenchRecording::Channel(const std::string& index) const 
   const CKVChannel* channel = setup_.FindChannelByKVIndex(index.c_str());
   if (channel == nullptr) throw std::runtime_error("no channel " + index);
   return channel;
+}
+
+}  // namespace Korvane::DataReader::Bench
+
+namespace Korvane::DataReader::Bench {
+
+int OpenedBenchRecording::ListPosition(const std::string& index) const {
+  const CKVChannel* channel = Channel(index);
+  const auto& list = setup_.GetChannelList();
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (list[i].get() == channel) return static_cast<int>(i);
+  }
+  throw std::runtime_error("channel " + index + " not listed");
 }
 
 }  // namespace Korvane::DataReader::Bench

@@ -88,6 +88,8 @@ class OpenedBenchRecording {
 
   CDataLoadEngine& engine() noexcept { return engine_; }
   const CKVChannel* Channel(const std::string& index) const;
+  // The channel's position in the full channel list (the engine's channel number).
+  int ListPosition(const std::string& index) const;
 
  private:
   MultiStream::CMultiStream container_;

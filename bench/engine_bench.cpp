@@ -333,33 +333,43 @@ void BM_AllChannelsAgainstHdf5(benchmark::State& state) {
 }
 BENCHMARK(BM_AllChannelsAgainstHdf5)->Iterations(3)->Unit(benchmark::kMillisecond);
 
-#if defined(KV_BENCH_HAVE_REDUCED_BLOCK)
-constexpr bool kHaveReducedBlock = true;
-
-void EngineReducedBlock(CDataLoadEngine& engine, const std::vector<int>& indexes, int first, int count,
+void EngineReducedBlock(const CDataLoadEngine& engine, const std::vector<int>& indexes, int first, int count,
                         std::vector<KVReducedValue>& records) {
-  std::vector<int> list = indexes;
+  std::vector<int> list = indexes;  // the engine sorts the caller's list in place
   engine.GetReducedValuesBlock(list.data(), static_cast<int>(list.size()), first, count, 0, records.data(), nullptr,
                                nullptr, -1, nullptr, nullptr, nullptr, nullptr);
 }
-#else
-constexpr bool kHaveReducedBlock = false;
 
-void EngineReducedBlock(CDataLoadEngine&, const std::vector<int>&, int, int, std::vector<KVReducedValue>&) {}
-#endif
+// The first record's averages of a few channels against the recording's values.
+bool ReducedBlockReadsTheRecording(const BenchRecording& recording, const CDataLoadEngine& engine,
+                                   const EngineChannels& view, const std::vector<int>& indexes) {
+  constexpr int kChecked = 3;
+  std::vector<KVReducedValue> records(kChecked);
+  EngineReducedBlock(engine, std::vector<int>(indexes.begin(), indexes.begin() + kChecked), 0, 1, records);
+  for (int c = 0; c < kChecked; ++c) {
+    double sum = 0;
+    for (int64_t p = 0; p < Bench::kBenchBlockSize; ++p) {
+      sum += recording.StoredValue(c, p / recording.channels()[static_cast<size_t>(c)].srDiv);
+    }
+    const auto u = static_cast<size_t>(c);
+    const double expected = sum / Bench::kBenchBlockSize * view.scale[u] + view.offset[u];
+    if (std::abs(records[u].ave - expected) > 1e-5 * std::max(1.0, std::abs(expected))) return false;
+  }
+  return true;
+}
 
 void BM_ReducedBlockLevel0(benchmark::State& state) {
-  if (!kHaveReducedBlock) {
-    state.SkipWithError("the engine has no reduced block read in this build");
-    return;
-  }
   BenchRecording& recording = MainRecording();
   Bench::OpenedBenchRecording opened(recording.path());
-  CDataLoadEngine& engine = opened.engine();
-  // The engine's channel indexes are positions in the full channel list: here the plan's order.
-  std::vector<int> indexes(Bench::kBenchChannels);
-  for (int c = 0; c < Bench::kBenchChannels; ++c) indexes[static_cast<size_t>(c)] = c;
+  const CDataLoadEngine& engine = opened.engine();
+  const EngineChannels view(opened, recording);
+  std::vector<int> indexes;
+  for (const Bench::BenchChannel& channel : recording.channels()) indexes.push_back(opened.ListPosition(channel.index));
   const int64_t records = engine.GetAllBlocksInStream(0);
+  if (records != recording.storedBlocks() || !ReducedBlockReadsTheRecording(recording, engine, view, indexes)) {
+    state.SkipWithError("the engine's reduced values differ from the recording");
+    return;
+  }
   std::vector<KVReducedValue> values(static_cast<size_t>(kReducedWindow) * Bench::kBenchChannels);
   const File file(recording.path());
   std::vector<uint8_t> buffer(kSequentialChunk);

@@ -97,14 +97,22 @@ ReducedLevelSource::ReducedLevelSource(DataLayout layout, int level, int32_t rec
                                        std::vector<GeneratedReducedChannel> channels)
     : layout_(std::move(layout)), level_(level), recordBytes_(recordBytes), channels_(std::move(channels)) {
   const int64_t mid = layout_.MidRate(level_);
-  int64_t previousEnd = -1;
+  int64_t lastInterval = -1;  // interval of the last stored record
   for (size_t r = 0; r < layout_.regions.size(); ++r) {
-    const int64_t first = layout_.regions[r].startBlock / mid;
-    const int64_t end = CeilDiv(layout_.regions[r].startBlock + layout_.StoredBlocks(r), mid);
-    if (first < previousEnd) throw std::invalid_argument("regions share a reduced interval");
-    previousEnd = end;
-    regionFirstRecord_.push_back(static_cast<int32_t>(recordCount_));
-    recordCount_ += std::max<int64_t>(end - first, 0);
+    const RecordedRegion& region = layout_.regions[r];
+    const int64_t first = region.startBlock / mid;
+    const int64_t end = CeilDiv(region.startBlock + layout_.StoredBlocks(r), mid);
+    const bool shared = recordCount_ > 0 && lastInterval == first && first < end;
+    if (first < end && first <= lastInterval && !shared) throw std::invalid_argument("regions out of order");
+    const int64_t firstRecord = recordCount_ - (shared ? 1 : 0);
+    regionFirstRecord_.push_back(static_cast<int32_t>(firstRecord));
+    regionRecords_.push_back({firstRecord, first, end,
+                              static_cast<int64_t>(region.startBlock) * layout_.blockSize + region.startOffset,
+                              static_cast<int64_t>(region.stopBlock) * layout_.blockSize + region.stopOffset});
+    if (first < end) {
+      recordCount_ = firstRecord + (end - first);
+      lastInterval = end - 1;
+    }
   }
   const int32_t itemBytes = 4 * 8;
   for (const GeneratedReducedChannel& channel : channels_) {
@@ -118,31 +126,33 @@ ReducedLevelSource::ReducedLevelSource(DataLayout layout, int level, int32_t rec
 }
 
 void ReducedLevelSource::BuildRecord(int64_t record) {
-  size_t region = 0;
-  while (region + 1 < regionFirstRecord_.size() && regionFirstRecord_[region + 1] <= record) ++region;
-  const RecordedRegion& r = layout_.regions[region];
+  // The recorded positions of the record's interval, region by region.
   const int64_t absRate = layout_.MidRate(level_) * layout_.blockSize;
-  const int64_t interval = r.startBlock / layout_.MidRate(level_) + (record - regionFirstRecord_[region]);
-  const int64_t startPos = static_cast<int64_t>(r.startBlock) * layout_.blockSize + r.startOffset;
-  const int64_t stopPos = static_cast<int64_t>(r.stopBlock) * layout_.blockSize + r.stopOffset;
-  const int64_t from = std::max<int64_t>(std::max(interval * absRate, startPos), 0);
-  const int64_t to = std::min((interval + 1) * absRate, stopPos);
+  std::vector<std::pair<int64_t, int64_t>> ranges;
+  for (const RegionRecords& r : regionRecords_) {
+    const int64_t interval = r.firstInterval + (record - r.firstRecord);
+    if (record < r.firstRecord || interval >= r.endInterval) continue;
+    ranges.emplace_back(std::max<int64_t>(std::max(interval * absRate, r.startPosition), 0),
+                        std::min((interval + 1) * absRate, r.stopPosition));
+  }
 
   std::fill(record_.begin(), record_.end(), 0);
   for (const GeneratedReducedChannel& channel : channels_) {
     // The same sums in the same order as the in-memory builder, so both agree bit for bit.
     double minimum = 0, maximum = 0, sum = 0, squares = 0;
     int64_t count = 0;
-    for (int64_t p = from; p < to; p += kValueChunk) {
-      const int64_t n = std::min(kValueChunk, to - p);
-      channel.values(p, n, values_.data());
-      for (int64_t i = 0; i < n; ++i) {
-        const double x = values_[static_cast<size_t>(i)];
-        minimum = count == 0 ? x : std::min(minimum, x);
-        maximum = count == 0 ? x : std::max(maximum, x);
-        sum += x;
-        squares += x * x;
-        ++count;
+    for (const auto& [from, to] : ranges) {
+      for (int64_t p = from; p < to; p += kValueChunk) {
+        const int64_t n = std::min(kValueChunk, to - p);
+        channel.values(p, n, values_.data());
+        for (int64_t i = 0; i < n; ++i) {
+          const double x = values_[static_cast<size_t>(i)];
+          minimum = count == 0 ? x : std::min(minimum, x);
+          maximum = count == 0 ? x : std::max(maximum, x);
+          sum += x;
+          squares += x * x;
+          ++count;
+        }
       }
     }
     const double average = count > 0 ? sum / static_cast<double>(count) : 0;

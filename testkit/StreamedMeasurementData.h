@@ -62,9 +62,11 @@ struct GeneratedReducedChannel {
   std::function<void(int64_t first, int64_t count, double* out)> values;
 };
 
-// "IBDATA<level>" produced one record at a time: per region one record per reduced
-// interval it touches, each channel's item over the region's part of the interval.
-// Regions must not share an interval of the level (std::invalid_argument).
+// "IBDATA<level>" produced one record at a time, as BuildReducedLevel lays it out:
+// per region one record per reduced interval it touches, each channel's item over
+// the recorded positions of the interval; an interval in which one region stops
+// and the next starts is stored once, over both. Regions out of order are
+// refused (std::invalid_argument).
 class ReducedLevelSource {
  public:
   ReducedLevelSource(DataLayout layout, int level, int32_t recordBytes, std::vector<GeneratedReducedChannel> channels);
@@ -78,7 +80,18 @@ class ReducedLevelSource {
  private:
   void BuildRecord(int64_t record);
 
+  // The records of one region: from its first record on, one per interval
+  // firstInterval to endInterval - 1.
+  struct RegionRecords {
+    int64_t firstRecord;
+    int64_t firstInterval;
+    int64_t endInterval;
+    int64_t startPosition;
+    int64_t stopPosition;
+  };
+
   DataLayout layout_;
+  std::vector<RegionRecords> regionRecords_;
   int level_;
   int64_t recordBytes_;
   std::vector<GeneratedReducedChannel> channels_;
