@@ -39,10 +39,11 @@ const uint8_t* DataBlockWindow::Block(int64_t block) const noexcept {
   return bytes_.data() + (block - firstBlock_) * blockBytes_;
 }
 
-const uint8_t* DataBlockWindow::Load(MultiStream::CStream* stream, int64_t block, int64_t blockBytes) {
+const uint8_t* DataBlockWindow::Load(MultiStream::CStream* stream, int64_t block, int64_t wanted,
+                                     int64_t blockBytes) {
   const int64_t at = CheckedMul(block, blockBytes, "block position");
   const int64_t available = stream->Size() - at;
-  const int64_t count = std::min(kMaxBytes / blockBytes, available / blockBytes);
+  const int64_t count = std::min({wanted, kMaxBytes / blockBytes, available / blockBytes});
   if (block < 0 || count < 1) throw FileCorruptException("DBDATA");
   bytes_.resize(static_cast<size_t>(count * blockBytes));
   blockCount_ = 0;  // nothing valid until the read succeeded

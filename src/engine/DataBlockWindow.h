@@ -3,8 +3,10 @@
 // reads every channel window by window would otherwise make one small read per
 // channel and block; once a second channel asks for blocks the previous call just
 // read, the window loads those blocks whole, in one large read, and serves the
-// other channels from memory. Its memory is bounded by kMaxBytes whatever the
-// recording's size. Owned by the engine; it never outlives the open file.
+// other channels from memory. It only does so for a stretch that fits kMaxBytes
+// (a larger one would push out what the next channel needs), so its memory is
+// bounded whatever the recording's size. Owned by the engine; it never outlives
+// the open file.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +20,7 @@ class CStream;
 
 class DataBlockWindow {
  public:
-  static constexpr int64_t kMaxBytes = int64_t{16} << 20;
+  static constexpr int64_t kMaxBytes = int64_t{64} << 20;
 
   // Forgets the blocks and the history (a new file, or no file).
   void Reset() noexcept;
@@ -31,9 +33,10 @@ class DataBlockWindow {
 
   // The bytes of stored block `block` when the window holds it, else null.
   const uint8_t* Block(int64_t block) const noexcept;
-  // Loads whole blocks from `block` on (as many as fit and the stream holds; at
-  // least one); FileCorruptException when the stream cannot give the first one.
-  const uint8_t* Load(MultiStream::CStream* stream, int64_t block, int64_t blockBytes);
+  // Loads `count` whole blocks from `block` on (fewer where the stream or kMaxBytes
+  // ends them; at least one); FileCorruptException when the stream cannot give the
+  // first one.
+  const uint8_t* Load(MultiStream::CStream* stream, int64_t block, int64_t count, int64_t blockBytes);
 
  private:
   std::vector<uint8_t> bytes_;

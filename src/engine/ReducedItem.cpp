@@ -49,17 +49,32 @@ int64_t OwnReducedStride(const CKVChannel& channel) noexcept {
   return stride;
 }
 
-ScaledReducedValue DecodeReducedItem(const CKVChannel& channel, const uint8_t* item) noexcept {
-  const int valueBytes = ValueBytes(channel);
+ReducedItemDecoder::ReducedItemDecoder(const CKVChannel& channel) noexcept
+    : valueBytes_(ValueBytes(channel)),
+      hasRms_(!HasComplexBuffers(channel)),
+      rmsRescaled_(channel.HasOrigScale),
+      rmsDivisor_(channel.OrigScale),
+      rmsFactor_(channel.Scale) {
+  channel.GetScaling(factor_, summand_);
+}
+
+ScaledReducedValue ReducedItemDecoder::Decode(const uint8_t* item) const noexcept {
   ScaledReducedValue value;
-  value.minimum = channel.GetScaledValue(LoadNumber(item, Layout::kMinimum, valueBytes));
-  value.maximum = channel.GetScaledValue(LoadNumber(item, Layout::kMaximum, valueBytes));
-  value.average = channel.GetScaledValue(LoadNumber(item, Layout::kAverage, valueBytes));
-  value.hasRms = !HasComplexBuffers(channel);
-  if (value.hasRms) value.rms = channel.GetValueRMS(LoadNumber(item, Layout::kRms, valueBytes));
+  value.minimum = LoadNumber(item, Layout::kMinimum, valueBytes_) * factor_ + summand_;
+  value.maximum = LoadNumber(item, Layout::kMaximum, valueBytes_) * factor_ + summand_;
+  value.average = LoadNumber(item, Layout::kAverage, valueBytes_) * factor_ + summand_;
+  value.hasRms = hasRms_;
+  if (hasRms_) {
+    const double rms = LoadNumber(item, Layout::kRms, valueBytes_);
+    value.rms = rmsRescaled_ ? rms / rmsDivisor_ * rmsFactor_ : rms;
+  }
   // A negative scale turns the stored minimum into the larger value.
   if (value.minimum > value.maximum) std::swap(value.minimum, value.maximum);
   return value;
+}
+
+ScaledReducedValue DecodeReducedItem(const CKVChannel& channel, const uint8_t* item) noexcept {
+  return ReducedItemDecoder(channel).Decode(item);
 }
 
 double SelectReducedValue(const ScaledReducedValue& value, int selector) noexcept {

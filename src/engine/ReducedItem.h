@@ -51,6 +51,24 @@ struct ScaledReducedValue {
   bool hasRms = true;
 };
 
+// The decoding of one channel's items, with what it needs of the channel worked
+// out once, so that reads of many items do not ask the channel again per item.
+class ReducedItemDecoder {
+ public:
+  explicit ReducedItemDecoder(const CKVChannel& channel) noexcept;
+  // Decodes the item at `item`, which holds ReducedReadBytes(channel) bytes.
+  ScaledReducedValue Decode(const uint8_t* item) const noexcept;
+
+ private:
+  int valueBytes_;
+  bool hasRms_;
+  double factor_;   // GetScaledValue(x) is x * factor_ + summand_
+  double summand_;
+  bool rmsRescaled_;  // GetValueRMS(x) is x / rmsDivisor_ * rmsFactor_ when set, else x
+  double rmsDivisor_;
+  double rmsFactor_;
+};
+
 // Decodes the item at `item`, which holds ReducedReadBytes(channel) bytes.
 ScaledReducedValue DecodeReducedItem(const CKVChannel& channel, const uint8_t* item) noexcept;
 // The statistic of selector 0 (maximum), 1 (minimum), 2 (average) or 3 (RMS, 0

@@ -36,6 +36,40 @@ struct CDataLoadEngine::ReducedWindow {
 
 namespace {
 
+// Consecutive whole records of a level's stream, read in runs of up to kRunBytes
+// (never past the records a window still wants), so that a read over many
+// channels costs a few large reads instead of one per record.
+class RecordRun {
+ public:
+  static constexpr int64_t kRunBytes = int64_t{1} << 20;
+
+  RecordRun(MultiStream::CStream* stream, int64_t stride, int64_t storedRecords)
+      : stream_(stream), stride_(stride), storedRecords_(storedRecords) {}
+
+  // The bytes of record `index` (below the stored record count); `wanted` is how
+  // many records the window still asks for from this one on.
+  const uint8_t* Record(int64_t index, int64_t wanted) {
+    if (index < first_ || index >= first_ + held_) {
+      const int64_t count = std::clamp<int64_t>(std::min(kRunBytes / stride_, wanted), 1, storedRecords_ - index);
+      held_ = 0;
+      bytes_.resize(static_cast<size_t>(count * stride_));
+      ReadAt(stream_, CheckedMul(index, stride_, "reduced record"), bytes_.data(), count * stride_,
+             "reduced record");
+      first_ = index;
+      held_ = count;
+    }
+    return bytes_.data() + (index - first_) * stride_;
+  }
+
+ private:
+  MultiStream::CStream* stream_;
+  int64_t stride_;
+  int64_t storedRecords_;
+  std::vector<uint8_t> bytes_;
+  int64_t first_ = 0;
+  int64_t held_ = 0;
+};
+
 DataReaderLibException ChannelNotStored() { return DataReaderLibException(Error, "Channel not stored"); }
 
 int64_t CheckedSub(int64_t a, int64_t b, const char* what) {
@@ -149,12 +183,13 @@ void CDataLoadEngine::ReadReducedWindow(const CKVChannel& channel, int level, co
   if (source.stream == nullptr) throw ChannelNotStored();
   uint8_t item[ReducedItemLayout::kLargestReadBytes];
   const int readBytes = ReducedReadBytes(channel);
+  const ReducedItemDecoder decoder(channel);
   WalkReducedRecords(level, source.records, window.first, window.count,
                      [&](int64_t record, int64_t position, double timeStamp) {
                        const int64_t at = CheckedAdd(source.itemBase, CheckedMul(record, source.stride, "reduced item"),
                                                      "reduced item");
                        ReadAt(source.stream, at, item, readBytes, "reduced item");
-                       window.outputs.Put(position, DecodeReducedItem(channel, item), timeStamp);
+                       window.outputs.Put(position, decoder.Decode(item), timeStamp);
                      });
 }
 
@@ -219,7 +254,7 @@ void CDataLoadEngine::GetReducedValuesBlock(int* channels, int channelCount, int
   const ReducedOutputs outputs{records, values, timeStamps, selector, minima, averages, maxima, rmsValues};
   if (!outputs.HasForm()) return;
   struct SharedItem {
-    const CKVChannel* channel;
+    ReducedItemDecoder decoder;
     int64_t offset;  // in the record
     ReducedOutputs outputs;
   };
@@ -235,18 +270,17 @@ void CDataLoadEngine::GetReducedValuesBlock(int* channels, int channelCount, int
     }
     levelSource = SharedReducedSource(channel, level);
     if (levelSource.stream == nullptr) throw ChannelNotStored();
-    shared.push_back({&channel, levelSource.itemBase, slice});
+    shared.push_back({ReducedItemDecoder(channel), levelSource.itemBase, slice});
   }
   if (shared.empty()) return;
 
-  // One read per record serves every channel of the shared stream.
-  std::vector<uint8_t> record;
+  // Each record is read once, in runs of consecutive records, for every channel of
+  // the shared stream.
+  RecordRun run(levelSource.stream, levelSource.stride, levelSource.records);
   WalkReducedRecords(level, levelSource.records, first, count, [&](int64_t index, int64_t position, double time) {
-    if (record.empty()) record.resize(static_cast<size_t>(levelSource.stride));
-    ReadAt(levelSource.stream, CheckedMul(index, levelSource.stride, "reduced record"), record.data(),
-           levelSource.stride, "reduced record");
+    const uint8_t* record = run.Record(index, count - position);
     for (const SharedItem& item : shared) {
-      item.outputs.Put(position, DecodeReducedItem(*item.channel, record.data() + item.offset), time);
+      item.outputs.Put(position, item.decoder.Decode(record + item.offset), time);
     }
   });
 }
