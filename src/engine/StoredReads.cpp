@@ -28,8 +28,7 @@ void ReadAt(MultiStream::CStream* stream, int64_t position, void* buffer, int64_
       position > stream->Size() - length) {
     throw FileCorruptException(what);
   }
-  stream->Seek(position, MultiStream::kSeekBegin);
-  if (stream->ReadBytes(buffer, static_cast<int32_t>(length)) != length) throw FileCorruptException(what);
+  if (stream->ReadBytesAt(position, buffer, static_cast<int32_t>(length)) != length) throw FileCorruptException(what);
 }
 
 bool HasOfflineData(const CKVChannel* channel) noexcept {

@@ -28,6 +28,11 @@ int32_t CStream::ReadBytes(void* buffer, int32_t length) {
   return moved > length ? length : static_cast<int32_t>(moved);
 }
 
+int32_t CStream::ReadBytesAt(int64_t position, void* buffer, int32_t length) {
+  Seek(position, kSeekBegin);
+  return ReadBytes(buffer, length);
+}
+
 void CStream::ReadExactly(void* buffer, int32_t length) {
   if (ReadBytes(buffer, length) != length) throw FileCorruptException("Unexpected end of stream");
 }

@@ -47,6 +47,11 @@ class CStream {
   // Reads up to `length` bytes and returns how many the stream actually delivered,
   // whatever the class's own Read convention.
   int32_t ReadBytes(void* buffer, int32_t length);
+  // The same from absolute `position` (the read position ends behind the bytes
+  // read). Streams over a shared carrier read just these bytes, without the
+  // read-ahead that serves callers who go on reading where they stopped: for
+  // callers that pick scattered pieces out of a stream.
+  virtual int32_t ReadBytesAt(int64_t position, void* buffer, int32_t length);
 
   // Skips forward to the next record start (0x86) followed by `tag`; true when found,
   // false when a marker with another tag ends the stream. Throws

@@ -2,6 +2,7 @@
 // seek operations over it.
 #include "multistream/CVirtualStream.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/DataReaderLibException.h"
@@ -164,7 +165,21 @@ void CVirtualStream::AdoptPageEntries() {
   chainEnded_ = false;
 }
 
-int32_t CVirtualStream::Read(void* buffer, int32_t length) {
+int32_t CVirtualStream::Read(void* buffer, int32_t length) { return ReadPages(buffer, length, true); }
+
+int32_t CVirtualStream::ReadBytesAt(int64_t position, void* buffer, int32_t length) {
+  if (length <= 0) return 0;
+  const int64_t before = SeekFromBeginning(position);
+  // Only what the stream holds: the slack behind the last page's fill is not data.
+  if (length > Size() - before) length = static_cast<int32_t>(std::max<int64_t>(Size() - before, 0));
+  if (length == 0) return 0;
+  ReadPages(buffer, length, false);
+  const int64_t moved = Position() - before;
+  if (moved <= 0) return 0;
+  return moved > length ? length : static_cast<int32_t>(moved);
+}
+
+int32_t CVirtualStream::ReadPages(void* buffer, int32_t length, bool readAhead) {
   if (length <= 0) return length;
   if (IsEmpty()) return -1;
   auto* out = static_cast<uint8_t*>(buffer);
@@ -178,7 +193,7 @@ int32_t CVirtualStream::Read(void* buffer, int32_t length) {
 
     const int64_t room = payloadSize_ - offset;
     const int64_t chunk = remaining < room ? remaining : room;
-    const int64_t got = carrier_->ReadAt(page + pageHeaderBytes_ + offset, out, chunk, room - chunk);
+    const int64_t got = carrier_->ReadAt(page + pageHeaderBytes_ + offset, out, chunk, readAhead ? room - chunk : 0);
     if (got < chunk) {
       // Only the unused tail of the last page may lie beyond the end of the file.
       std::memset(out + got, 0, static_cast<size_t>(chunk - got));

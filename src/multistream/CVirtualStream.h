@@ -49,6 +49,7 @@ class CVirtualStream : public CBaseStream {
   // up to the page's payload size, and the position moves past it, but the result
   // is then -1. Throws FileCorruptException on a damaged page chain.
   int32_t Read(void* buffer, int32_t length) override;
+  int32_t ReadBytesAt(int64_t position, void* buffer, int32_t length) override;
   // Last page number * payload size + last fill; 0 for an empty stream.
   int64_t Size() override;
 
@@ -76,6 +77,8 @@ class CVirtualStream : public CBaseStream {
 
  private:
   bool IsEmpty() const noexcept { return firstPage_ == kNoPage; }
+  // Read, asking the carrier to read ahead to the end of each page or not.
+  int32_t ReadPages(void* buffer, int32_t length, bool readAhead);
   int32_t PageExtent(int64_t pageIndex) const noexcept;
   // Position of page `pageIndex` (at most the last number), checked against the
   // file, or -1 when the chain ends before it.

@@ -66,6 +66,20 @@ TEST_P(VirtualStreamTest, SizeIsWhatWasWritten) {
   EXPECT_EQ(container_.StreamByCode("EMPTY")->Size(), 0);
 }
 
+// Scattered positioned reads, across page ends and interleaved with the stream
+// read before them, deliver the stored bytes and count only what the stream holds.
+TEST_P(VirtualStreamTest, PositionedReadsDeliverTheStoredBytes) {
+  const std::pair<int64_t, int32_t> reads[] = {{150, 20}, {95, 10}, {0, 240}, {199, 41}, {230, 20}};
+  for (const auto& [position, length] : reads) {
+    std::vector<uint8_t> got(static_cast<size_t>(length), 0xEE);
+    const int32_t delivered = stream_->ReadBytesAt(position, got.data(), length);
+    const int64_t held = std::min<int64_t>(length, 240 - position);
+    EXPECT_EQ(delivered, held) << position;
+    EXPECT_EQ(std::vector<uint8_t>(got.begin(), got.begin() + held), Expected(position, held)) << position;
+    EXPECT_EQ(stream_->Position(), std::min<int64_t>(position + length, 240)) << position;
+  }
+}
+
 TEST_P(VirtualStreamTest, SeekToLastFillSucceedsAndPastItFails) {
   EXPECT_EQ(stream_->Seek(240, kSeekBegin), 240);
   EXPECT_THROW(stream_->Seek(241, kSeekBegin), FileCorruptException);
