@@ -4,9 +4,12 @@
 // into the caller's arrays; nothing here owns memory.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <utility>
 
 #include "KVDataReaderLib.h"
+#include "common/LittleEndian.h"
 
 namespace Korvane::DataReader {
 
@@ -95,5 +98,50 @@ struct ReducedOutputs {
   // The same outputs starting `elements` further on (a channel's slice of a block read).
   ReducedOutputs Shifted(int64_t elements) const noexcept;
 };
+
+// --- Inline: a block read decodes and writes one item per channel and record ---
+
+inline ScaledReducedValue ReducedItemDecoder::Decode(const uint8_t* item) const noexcept {
+  using Layout = ReducedItemLayout;
+  double stored[Layout::kPlainValues];
+  const int count = hasRms_ ? Layout::kPlainValues : Layout::kComplexBufferReadValues;
+  if (valueBytes_ == Layout::kDoubleBytes) {
+    for (int i = 0; i < count; ++i) stored[i] = std::bit_cast<double>(static_cast<uint64_t>(LoadI64(item + 8 * i)));
+  } else {
+    for (int i = 0; i < count; ++i) stored[i] = static_cast<double>(std::bit_cast<float>(LoadU32(item + 4 * i)));
+  }
+  ScaledReducedValue value;
+  value.minimum = stored[Layout::kMinimum] * factor_ + summand_;
+  value.maximum = stored[Layout::kMaximum] * factor_ + summand_;
+  value.average = stored[Layout::kAverage] * factor_ + summand_;
+  value.hasRms = hasRms_;
+  if (hasRms_) value.rms = rmsRescaled_ ? stored[Layout::kRms] / rmsDivisor_ * rmsFactor_ : stored[Layout::kRms];
+  // A negative scale turns the stored minimum into the larger value.
+  if (value.minimum > value.maximum) std::swap(value.minimum, value.maximum);
+  return value;
+}
+
+inline void ReducedOutputs::Put(int64_t position, const ScaledReducedValue& value, double timeStamp) const noexcept {
+  if (selector == KVReducedRecords) {
+    if (records == nullptr) return;
+    KVReducedValue& record = records[position];
+    record.time_stamp = timeStamp;
+    record.ave = value.average;
+    record.min = value.minimum;
+    record.max = value.maximum;
+    if (value.hasRms) record.rms = value.rms;
+    return;
+  }
+  if (!HasForm()) return;
+  if (timeStamps != nullptr) timeStamps[position] = timeStamp;
+  if (selector != KVReducedAll) {
+    if (values != nullptr) values[position] = SelectReducedValue(value, selector);
+    return;
+  }
+  if (minima != nullptr) minima[position] = value.minimum;
+  if (averages != nullptr) averages[position] = value.average;
+  if (maxima != nullptr) maxima[position] = value.maximum;
+  if (rmsValues != nullptr && value.hasRms) rmsValues[position] = value.rms;
+}
 
 }  // namespace Korvane::DataReader
