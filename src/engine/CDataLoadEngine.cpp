@@ -63,6 +63,16 @@ void WithIndexCorruptionMapped(Action action) {
   }
 }
 
+// Two channels of one index naming the same AsyncIndex: the setup is damaged, so
+// the host sees a corrupt file rather than the index's refusal.
+void AddIndexChannel(AsyncIndexManager& manager, uint32_t index, uint32_t valueSize) {
+  try {
+    manager.addChannel(index, valueSize);
+  } catch (const DuplicateChannelIndexException&) {
+    throw FileCorruptException("AsyncIndex " + std::to_string(index) + " named twice");
+  }
+}
+
 // Bytes one index entry of the channel carries.
 uint32_t IndexValueSize(const CKVChannel* channel) {
   const int64_t size = static_cast<int64_t>(channel->GetSampleBytes()) * channel->GetArraySize();
@@ -204,7 +214,7 @@ void CDataLoadEngine::AttachSharedIndex() {
   sharedManager_->setRootNodeStream(KeepAdapter(rootAdapters_, streams_[kIndexRootSlot]));
   for (const CKVChannel* channel : setup_->GetOnlineAsyncChannels()) {
     if (channel->OnlineInfo == nullptr || channel->OnlineInfo->AsyncIndex < 0) continue;
-    sharedManager_->addChannel(static_cast<uint32_t>(channel->OnlineInfo->AsyncIndex), IndexValueSize(channel));
+    AddIndexChannel(*sharedManager_, static_cast<uint32_t>(channel->OnlineInfo->AsyncIndex), IndexValueSize(channel));
   }
   WithIndexCorruptionMapped([this] { sharedManager_->initializeLoading(); });
 }
@@ -236,7 +246,7 @@ void CDataLoadEngine::AttachOfflineIndexes() {
     }
     if (offline->PosInDBStream < 0 || offline->PosInNodeStream < 0) throw FileCorruptException("PosInDBStream");
     const auto index = static_cast<uint32_t>(offline->AsyncIndex);
-    manager->addChannel(index, IndexValueSize(channel));
+    AddIndexChannel(*manager, index, IndexValueSize(channel));
     manager->setValTsStreamOffset(index, static_cast<uint64_t>(offline->PosInDBStream));
     manager->setNodeStreamOffset(index, static_cast<uint64_t>(offline->PosInNodeStream));
   }

@@ -322,6 +322,42 @@ TEST(EngineIndexes, DamagedRootNodeStreamIsACorruptFile) {
   }
 }
 
+// Two channels naming one AsyncIndex, in the shared index (online) and in one
+// node stream (offline): the setup is damaged, so the open reports a corrupt file.
+TEST(EngineIndexes, TwoChannelsWithOneAsyncIndexAreACorruptFile) {
+  for (const bool online : {true, false}) {
+    SCOPED_TRACE(online ? "online" : "offline");
+    TestKit::AsyncIndexWriter writer(true);
+    const auto info = AddIndexChannel(writer, 4, 25, !online);
+    writer.EndRecords();
+    TestKit::SetupBuilder setup;
+    BaseSetup(setup);
+    for (const char* name : {"AI;1", "AI;2"}) {
+      TestKit::XmlNode& channel = setup.AddChannel(name, name, 7).Set("Async", true);
+      if (online) {
+        channel.With(OnlineInfoRecord(800, std::vector<int>(6, 0), 4));
+      } else {
+        OfflineRecord record = OwnStreams(3, "SV", static_cast<int64_t>(info.valueStreamStart));
+        record.nodeStreamName = "SN";
+        record.posInNodeStream = static_cast<int64_t>(info.nodeStreamStart);
+        record.rootNodeStreamName = "SR";
+        record.asyncIndex = 4;
+        channel.With(OfflineInfoRecord(record));
+      }
+    }
+    TestKit::Recording recording = WithRegions(setup, {{0, 0, 10, 0}});
+    recording.Add("DBDATA", DataBlocks(10)).Add("IBDATA0", Records(10));
+    if (online) recording.AddIndex(writer.Streams());
+    else recording.AddIndex(writer.Streams(), "SV", "SN", "SR");
+    try {
+      OpenedRecording opened(recording);
+      ADD_FAILURE() << "the file opened";
+    } catch (const FileCorruptException& error) {
+      EXPECT_EQ(error.status(), FileCorrupt);
+    }
+  }
+}
+
 TEST(EngineIndexes, ClearReleasesEverythingAndInitiateRebuilds) {
   TestKit::Recording recording = StoredRecording({{0, 0, 10, 0}, {20, 0, 30, 0}}, 20);
   OpenedRecording opened(recording);
