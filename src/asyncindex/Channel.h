@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "asyncindex/AsyncIndexLibException.h"
@@ -63,8 +64,9 @@ class Channel {
   // Reads an unfinished channel record from the root-node stream at its position
   // (just after the channel index): the unattached inner nodes level by level and
   // the unattached leaves. A node the node stream does not hold ends its list, the
-  // rest of the list is passed over. With keepNodes false the record is only
-  // passed over. Returns false when the root-node stream ends inside the record.
+  // rest of the list is passed over. A position listed again yields the node read
+  // for it first. With keepNodes false the record is only passed over. Returns
+  // false when the root-node stream ends inside the record.
   bool loadNotFinalizedNodes(Stream& rootNodeStream, bool keepNodes = true);
   const std::vector<std::vector<InnerPtr>>& getRemainderLevels() const noexcept { return remainderLevels_; }
   const std::vector<LeafPtr>& getRemainderLeaves() const noexcept { return remainderLeaves_; }

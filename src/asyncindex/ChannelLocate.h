@@ -90,6 +90,10 @@ bool Channel<N, TKey, TComparer>::loadNotFinalizedNodes(Stream& rootNodeStream, 
     firstLeaf_.reset();
     lastLeaf_.reset();
   }
+  // A damaged record may list one position many times: each distinct position is
+  // read once and its node shared, so the nodes held stay within what the node
+  // stream can hold however long the record is.
+  std::unordered_map<uint64_t, NodePtr> read;
   // Reads one list of count positions; a node the stream does not hold ends the
   // list and its remaining positions are passed over.
   auto readList = [&](uint8_t count, bool inner, uint32_t level, auto&& keep) {
@@ -99,7 +103,8 @@ bool Channel<N, TKey, TComparer>::loadNotFinalizedNodes(Stream& rootNodeStream, 
       if (!keepNodes) continue;
       const uint64_t stored = inner ? NodePosition::offsetOf(position) | NodePosition::kInnerBit
                                     : NodePosition::offsetOf(position);
-      NodePtr node = loader_->tryReadNode(stored, level);
+      NodePtr& node = read[stored];
+      if (!node) node = loader_->tryReadNode(stored, level);
       if (!node) return reader.skipPositions(count - k - 1);
       keep(node);
     }

@@ -3,6 +3,8 @@
 // CursorEofException), never in a crash, an endless walk or a huge allocation.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "IndexTestSupport.h"
 #include "testkit/ByteWriter.h"
 
@@ -210,6 +212,42 @@ TEST(DamagedIndex, UnfinishedRemainderWithALoop) {
   LoadedIndex index = LoadIndex(streams, {SetupOf(info)});
   ExpectCorrupt(*index.manager, 0.0);
   EXPECT_EQ(NumberOf(index.manager->searchTimestamp(1, 20.0, DuplFoundStrategy::First, NotFoundStrategy::Fail)), 20);
+}
+
+// An unfinished record listing one inner node in every place of 255 levels and one
+// leaf in every leaf place: each position is read once and its node shared, so
+// loading holds two nodes, not 65,280.
+TEST(DamagedIndex, RepeatedRemainderPositionsShareOneNode) {
+  AsyncIndexWriter writer(false);
+  const AsyncIndexChannelInfo info = writer.AddChannel(ChannelContents(1, Ramp(40), 2));
+  AsyncIndexStreams streams = writer.Streams();
+  const uint64_t node = LoadU64(streams.rootNodeStream, 1 + 4 + 1 + 1);
+  const uint64_t leaf = info.leafOffsets.back();
+  TestKit::ByteWriter record;
+  record.U8(1).U32(1).U8(255);
+  for (int level = 0; level < 255; ++level) {
+    record.U8(255);
+    for (int k = 0; k < 255; ++k) record.U64(node);
+  }
+  record.U8(255);
+  for (int k = 0; k < 255; ++k) record.U64(leaf);
+  streams.rootNodeStream = record.bytes();
+  LoadedIndex index = LoadIndex(streams, {SetupOf(info)});
+
+  const IndexChannel& channel = *index.manager->getChannel(1);
+  std::vector<const void*> listed;
+  for (const auto& level : channel.getRemainderLevels()) {
+    for (const auto& inner : level) listed.push_back(inner.get());
+  }
+  for (const auto& unattached : channel.getRemainderLeaves()) listed.push_back(unattached.get());
+  const std::set<const void*> distinct(listed.begin(), listed.end());
+  EXPECT_EQ(listed.size(), 256u * 255u);
+  EXPECT_EQ(distinct.size(), 2u);
+  using TestKit::AsyncIndexFormat::kInnerNodeBytes;
+  using TestKit::AsyncIndexFormat::kLeafNodeBytes;
+  EXPECT_EQ(index.nodes->bytesRead(), kInnerNodeBytes + kLeafNodeBytes);
+  EXPECT_EQ(NumberOf(index.manager->searchTimestamp(1, 0.0, DuplFoundStrategy::First, NotFoundStrategy::Fail)), 0);
+  EXPECT_EQ(NumberOf(index.manager->searchTimestamp(1, 39.0, DuplFoundStrategy::First, NotFoundStrategy::Fail)), 39);
 }
 
 }  // namespace
