@@ -18,46 +18,6 @@ constexpr int32_t kItemValues = 4;
 constexpr uint8_t kFiller = 0xEE;
 constexpr uint32_t kUnreadFiller = 0xEEEEEEEE;
 
-int64_t CeilDiv(int64_t a, int64_t b) { return (a + b - 1) / b; }
-
-// Times [from, to) of one region inside one stored interval.
-struct TimeRange {
-  double from;
-  double to;
-};
-
-struct StoredInterval {
-  int64_t interval;
-  std::vector<TimeRange> ranges;
-};
-
-// The stored records of the level, enumerated as the reduced-level writer does:
-// per region its intervals, the first one merged into the previous record when the
-// previous region stopped in it.
-std::vector<StoredInterval> StoredIntervals(const DataLayout& layout, int level, double sampleRate) {
-  const int64_t mid = layout.MidRate(level);
-  const int64_t absRate = mid * layout.blockSize;
-  std::vector<StoredInterval> stored;
-  for (size_t r = 0; r < layout.regions.size(); ++r) {
-    const RecordedRegion& region = layout.regions[r];
-    const int64_t startPos = static_cast<int64_t>(region.startBlock) * layout.blockSize + region.startOffset;
-    const int64_t stopPos = static_cast<int64_t>(region.stopBlock) * layout.blockSize + region.stopOffset;
-    const int64_t first = region.startBlock / mid;
-    const int64_t end = CeilDiv(region.startBlock + layout.StoredBlocks(r), mid);
-    const bool shared = !stored.empty() && stored.back().interval == first && first < end;
-    for (int64_t interval = first; interval < end; ++interval) {
-      const TimeRange range{static_cast<double>(std::max(interval * absRate, startPos)) / sampleRate,
-                            static_cast<double>(std::min((interval + 1) * absRate, stopPos)) / sampleRate};
-      if (shared && interval == first) {
-        stored.back().ranges.push_back(range);
-      } else {
-        stored.push_back({interval, {range}});
-      }
-    }
-  }
-  return stored;
-}
-
 std::vector<uint8_t> Tail(const LegacyAsyncBlock& block) {
   ByteWriter out;
   out.I32(block.count).U32(kUnreadFiller).I64(block.cumulative).I64(block.position);
@@ -92,15 +52,17 @@ LegacyAsyncBlocks BuildLegacyAsyncBlocks(const DataLayout& layout, const LegacyA
   ByteWriter data;
   for (size_t i = 0; i < leadingDataBytes; ++i) data.U8(kFiller);
   int64_t cumulative = 0;
-  for (const StoredInterval& stored : StoredIntervals(layout, channel.level, channel.sampleRate)) {
+  for (const StoredInterval& stored : StoredIntervals(layout, channel.level).intervals) {
     LegacyAsyncBlock block;
     block.interval = stored.interval;
     block.time = static_cast<double>(stored.interval) * absSeconds;
     block.position = static_cast<int64_t>(data.size() - leadingDataBytes);
     std::vector<int64_t> members;
-    for (const TimeRange& range : stored.ranges) {
-      const auto from = std::lower_bound(times.begin(), times.end(), range.from);
-      const auto to = std::lower_bound(times.begin(), times.end(), range.to);
+    for (const auto& [firstPosition, endPosition] : stored.ranges) {
+      const auto from =
+          std::lower_bound(times.begin(), times.end(), static_cast<double>(firstPosition) / channel.sampleRate);
+      const auto to =
+          std::lower_bound(times.begin(), times.end(), static_cast<double>(endPosition) / channel.sampleRate);
       for (auto it = from; it < to; ++it) members.push_back(it - times.begin());
     }
     block.count = static_cast<int32_t>(members.size());

@@ -181,16 +181,11 @@ std::vector<int64_t> RegionSampleIndexes(const DataLayout& layout, int32_t srDiv
   return indexes;
 }
 
-ReducedLevelStream BuildReducedLevel(const DataLayout& layout, int level, int32_t recordBytes,
-                                     const std::vector<ReducedChannelValues>& channels) {
-  struct StoredInterval {
-    int64_t interval;
-    std::vector<PositionRange> ranges;
-  };
-  ReducedLevelStream result;
+StoredLevel StoredIntervals(const DataLayout& layout, int level) {
+  StoredLevel stored;
   const int64_t mid = layout.MidRate(level);
   const int64_t absRate = mid * layout.blockSize;
-  std::vector<StoredInterval> stored;
+  std::vector<StoredInterval>& intervals = stored.intervals;
   for (size_t r = 0; r < layout.regions.size(); ++r) {
     const RecordedRegion& region = layout.regions[r];
     const int64_t startPos = static_cast<int64_t>(region.startBlock) * layout.blockSize + region.startOffset;
@@ -199,18 +194,26 @@ ReducedLevelStream BuildReducedLevel(const DataLayout& layout, int level, int32_
     const int64_t end = CeilDiv(region.startBlock + layout.StoredBlocks(r), mid);
     // A region that starts in the interval where the previous one stopped adds its
     // samples to that interval's record instead of storing the interval again.
-    const bool shared = !stored.empty() && stored.back().interval == first && first < end;
-    result.regionFirstRecord.push_back(static_cast<int32_t>(stored.size() - (shared ? 1 : 0)));
+    const bool shared = !intervals.empty() && intervals.back().interval == first && first < end;
+    stored.regionFirstRecord.push_back(static_cast<int32_t>(intervals.size() - (shared ? 1 : 0)));
     for (int64_t interval = first; interval < end; ++interval) {
       const PositionRange range{std::max(interval * absRate, startPos), std::min((interval + 1) * absRate, stopPos)};
       if (shared && interval == first) {
-        stored.back().ranges.push_back(range);
+        intervals.back().ranges.push_back(range);
       } else {
-        stored.push_back({interval, {range}});
+        intervals.push_back({interval, {range}});
       }
     }
   }
-  for (const StoredInterval& interval : stored) {
+  return stored;
+}
+
+ReducedLevelStream BuildReducedLevel(const DataLayout& layout, int level, int32_t recordBytes,
+                                     const std::vector<ReducedChannelValues>& channels) {
+  const StoredLevel stored = StoredIntervals(layout, level);
+  ReducedLevelStream result;
+  result.regionFirstRecord = stored.regionFirstRecord;
+  for (const StoredInterval& interval : stored.intervals) {
     std::vector<uint8_t> record(static_cast<size_t>(recordBytes), 0);
     for (const ReducedChannelValues& channel : channels) {
       Put(record, static_cast<size_t>(channel.itemOffsets[static_cast<size_t>(level)]),

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Korvane::DataReader::TestKit {
@@ -103,6 +104,23 @@ struct ReducedLevelStream {
   std::vector<uint8_t> bytes;
   std::vector<int32_t> regionFirstRecord;
 };
+
+// One stored record of a reduced level: its interval (index of the level's values
+// over the recording time) and the recorded full-rate positions [first, second) it
+// covers, one range per region that reaches into it.
+struct StoredInterval {
+  int64_t interval = 0;
+  std::vector<std::pair<int64_t, int64_t>> ranges;
+};
+
+// The stored records of a level in stored order, and where each region's first
+// record lies in them: per region the intervals it touches, an interval in which
+// one region stops and the next starts stored once, as the next region's first.
+struct StoredLevel {
+  std::vector<StoredInterval> intervals;
+  std::vector<int32_t> regionFirstRecord;
+};
+StoredLevel StoredIntervals(const DataLayout& layout, int level);
 
 // "IBDATA<level>": one record per reduced interval the regions touch, in region
 // order, each of recordBytes with every channel's item (minimum, maximum, average,

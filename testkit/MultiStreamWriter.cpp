@@ -98,6 +98,26 @@ void AppendEntry(ByteWriter& out, int generation, int64_t positionField, const P
 
 }  // namespace
 
+std::vector<uint8_t> BuildPageTable(const std::vector<const std::vector<int64_t>*>& listedPages,
+                                    const std::vector<std::pair<int32_t, int64_t>>& extra) {
+  ByteWriter table;
+  table.I32(1).I32(0);
+  int32_t records = 0;
+  for (size_t number = 0; number < listedPages.size(); ++number) {
+    if (listedPages[number] == nullptr) continue;
+    for (int64_t position : *listedPages[number]) {
+      table.I32(static_cast<int32_t>(number)).I64(position);
+      ++records;
+    }
+  }
+  for (const auto& [number, position] : extra) {
+    table.I32(number).I64(position);
+    ++records;
+  }
+  table.PatchU32(4, static_cast<uint32_t>(records));
+  return table.Take();
+}
+
 WrittenMultiStream BuildMultiStreamFile(const MultiStreamOptions& options, const std::vector<StoredStreamLayout>& layouts) {
   const int generation = options.generation;
   if (generation < 1 || generation > 4) throw std::invalid_argument("generation must be 1 to 4");
@@ -119,22 +139,9 @@ WrittenMultiStream BuildMultiStreamFile(const MultiStreamOptions& options, const
 
   std::vector<uint8_t> tableContent;
   if (options.writePageTable) {
-    ByteWriter table;
-    table.I32(1).I32(0);
-    int32_t records = 0;
-    for (size_t number = 0; number < streams.size(); ++number) {
-      if (!streams[number].inPageTable) continue;
-      for (int64_t position : streams[number].positions) {
-        table.I32(static_cast<int32_t>(number)).I64(position);
-        ++records;
-      }
-    }
-    for (const auto& [number, position] : options.extraPageTableRecords) {
-      table.I32(number).I64(position);
-      ++records;
-    }
-    table.PatchU32(4, static_cast<uint32_t>(records));
-    tableContent = table.Take();
+    std::vector<const std::vector<int64_t>*> listed;
+    for (const auto& stream : streams) listed.push_back(stream.inPageTable ? &stream.positions : nullptr);
+    tableContent = BuildPageTable(listed, options.extraPageTableRecords);
     streams.push_back({"___PAGES", tableContent, options.pageTablePayloadSize, false, false, {}});
     layout.Place({&streams.back()}, false);
   }

@@ -61,6 +61,13 @@ struct WrittenMultiStream {
   WrittenStream directory;
 };
 
+// The page table "___PAGES": a version word 1, the record count, then a (stream
+// number, page position) record for every page of each listed stream, in stream
+// order (entry `number` of `listedPages` is null for a stream not listed), then the
+// `extra` records.
+std::vector<uint8_t> BuildPageTable(const std::vector<const std::vector<int64_t>*>& listedPages,
+                                    const std::vector<std::pair<int32_t, int64_t>>& extra);
+
 WrittenMultiStream BuildMultiStreamFile(const MultiStreamOptions& options, const std::vector<StoredStreamLayout>& streams);
 
 // Builds the file and writes it to path.

@@ -137,22 +137,9 @@ StreamedMultiStream WriteMultiStreamFileStreamed(const std::string& path, const 
   std::vector<uint8_t> tableContent;
   StreamSource tableSource;
   if (options.writePageTable) {
-    ByteWriter table;
-    table.I32(1).I32(0);
-    int32_t records = 0;
-    for (size_t number = 0; number < streams.size(); ++number) {
-      if (!streams[number].inPageTable) continue;
-      for (int64_t position : streams[number].positions) {
-        table.I32(static_cast<int32_t>(number)).I64(position);
-        ++records;
-      }
-    }
-    for (const auto& [number, position] : options.extraPageTableRecords) {
-      table.I32(number).I64(position);
-      ++records;
-    }
-    table.PatchU32(4, static_cast<uint32_t>(records));
-    tableContent = table.Take();
+    std::vector<const std::vector<int64_t>*> listed;
+    for (const auto& stream : streams) listed.push_back(stream.inPageTable ? &stream.positions : nullptr);
+    tableContent = BuildPageTable(listed, options.extraPageTableRecords);
     tableSource = BytesSource(kPageTableCode, tableContent, options.pageTablePayloadSize);
     streams.push_back({&tableSource, false, {}});
     layout.Place({&streams.back()}, false);

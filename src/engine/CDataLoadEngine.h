@@ -220,6 +220,8 @@ class CDataLoadEngine {
   };
   void ReadDataBlockSamples(const CKVChannel& storage, const SyncWindow& window, SampleOutput& output);
   void ReadOwnStreamSamples(const CKVChannel& storage, const SyncWindow& window, SampleOutput& output);
+  static int64_t BlocksLeft(const SyncWindow& window, const SampleOutput& output, int64_t divider,
+                            int64_t blockSize) noexcept;
 
   // One kept adapter per stream handed to a manager, as a shared-stream pointer.
   StreamPtr KeepAdapter(std::vector<StreamPtr>& list, MultiStream::CBaseStream* stream);

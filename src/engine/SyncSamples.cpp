@@ -51,6 +51,13 @@ SyncRegion GeometryOf(const Events::KVStartStopEvent& region, int64_t divider, i
 
 }  // namespace
 
+// At most this many stored blocks hold the rest of a window (the regions follow
+// each other in the stored data).
+int64_t CDataLoadEngine::BlocksLeft(const SyncWindow& window, const SampleOutput& output, int64_t divider,
+                                    int64_t blockSize) noexcept {
+  return CeilDiv((window.count - output.Delivered()) * divider, blockSize) + 1;
+}
+
 const CKVChannel* CDataLoadEngine::StorageChannel(const CKVChannel* channel) noexcept {
   return channel->DecodedFromParent && channel->ParentChannel != nullptr ? channel->ParentChannel : channel;
 }
@@ -115,18 +122,17 @@ void CDataLoadEngine::ReadDataBlockSamples(const CKVChannel& storage, const Sync
       // A block size that the divider does not divide puts samples beyond the slice.
       if (element + take > perBlock) throw FileCorruptException("SRDiv");
       const int64_t storedBlock = CheckedAdd(region.storedBase, block, "stored block");
-      // At most this many stored blocks hold the rest of the window (regions follow
-      // each other in the stored data).
-      const int64_t blocksLeft = CeilDiv((window.count - output.Delivered()) * divider, blockSize) + 1;
       if (!begun) {
         begun = true;
         wholeBlocks = blockWindow_.BeginRead(&storage, storedBlock) &&
-                      blocksLeft <= DataBlockWindow::kMaxBytes / blockBytes;
+                      BlocksLeft(window, output, divider, blockSize) <= DataBlockWindow::kMaxBytes / blockBytes;
       }
       blockWindow_.Touch(storedBlock);
       const int64_t inSlice = sliceOffset + element * sampleBytes;
       const uint8_t* held = blockWindow_.Block(storedBlock);
-      if (held == nullptr && wholeBlocks) held = blockWindow_.Load(dbData_, storedBlock, blocksLeft, blockBytes);
+      if (held == nullptr && wholeBlocks) {
+        held = blockWindow_.Load(dbData_, storedBlock, BlocksLeft(window, output, divider, blockSize), blockBytes);
+      }
       if (held != nullptr) {
         output.Put(held + inSlice, take, region.startPosition + position, divider);
       } else {
