@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "asyncindex/AsyncManager.h"
@@ -47,11 +48,16 @@ enum StoringKind : int {
   Mixed = 2,
 };
 
-// Where the last asynchronous query of one channel stopped, so that the next
-// window can resume from there instead of searching again.
+// Where the last asynchronous window of one channel stopped, so that the next
+// window can resume from there instead of searching again. It holds only for a
+// window over the same range of regions (firstRegion to lastRegion).
 struct TAsyncSamplesQuery {
-  AsyncIndexManager::IterPtr iterator;
+  // Legacy blocks: the number of the first sample of `block`; index: the number of
+  // the sample `iterator` stands on. -1: nothing cached.
   int64_t nextSample = -1;
+  int region = -1;                     // the region the window stopped in
+  int block = -1;                      // legacy blocks: the block it stopped in
+  AsyncIndexManager::IterPtr iterator; // index: where the window stopped
   int firstRegion = -1;
   int lastRegion = -1;
 };
@@ -154,12 +160,31 @@ class CDataLoadEngine {
   // is left untouched. FileCorruptException for positions outside the streams.
   void GetSyncSamples(const CKVChannel* channel, int64_t first, int count, void* values, double* timeStamps,
                       int firstRegion, int lastRegion, bool charOutput, char* chars, ScaleType scaleType);
-  // The dispatcher: binary channels yield nothing, synchronous channels read
-  // through GetSyncSamples without character output.
+  // The dispatcher: binary channels yield nothing, asynchronous channels read
+  // through GetAsyncSamples and synchronous ones through GetSyncSamples, both
+  // without character output.
   void GetSamples(const CKVChannel* channel, int64_t first, int count, void* values, double* timeStamps,
                   int firstRegion, int lastRegion, ScaleType scaleType);
   void GetSamples(const CKVChannel* channel, int64_t first, int count, void* values, double* timeStamps,
                   ScaleType scaleType);
+
+  // --- Asynchronous samples (AsyncSamples.cpp, LegacyAsyncSamples.cpp,
+  //     IndexAsyncSamples.cpp) ------------------------------------------------
+
+  // Samples of an asynchronous channel (a decoded one through its parent) whose
+  // time stamp t lies in one of regions first to last: start <= t < stop.
+  int64_t GetAsyncSamplesCount(const CKVChannel* channel, int firstRegion, int lastRegion) const;
+  // Copies `count` samples of an asynchronous channel from sample number `first`,
+  // numbered over the samples of regions firstRegion to lastRegion, in the output
+  // forms of GetSyncSamples plus the binary ones: BinaryData and BinaryPacked write
+  // payloads into `values`, whose capacity in bytes `binaryBytes` holds on entry
+  // and the bytes written on return; BinaryRecords writes 16-byte locators. Time
+  // stamps are the stored ones, in seconds. A window that runs past the last
+  // region ends early and leaves the rest untouched. Consecutive windows over the
+  // same regions resume where the previous one stopped (the channel's query).
+  void GetAsyncSamples(const CKVChannel* channel, int64_t first, int count, void* values, double* timeStamps,
+                       int firstRegion, int lastRegion, bool charOutput, char* chars, ScaleType scaleType,
+                       int* binaryBytes = nullptr);
 
   // --- Reduced values (ReducedValues.cpp) -------------------------------------
 
