@@ -33,13 +33,14 @@ class SampleReads : public ::testing::Test {
     ASSERT_EQ(KVIOpenDataFile(reader_, path.c_str(), &info), Ok);
   }
 
-  // Channel index by name, over the channel and binary-channel lists.
+  // Channel index by name, over the channel, binary and complex channel lists.
   std::map<std::string, int32_t> Indexes() {
     std::map<std::string, int32_t> indexes;
     using Count = KVStatus (*)(KVReaderHandle, int32_t*);
     using List = KVStatus (*)(KVReaderHandle, KVChannel*);
     for (const auto& [count, list] : {std::pair<Count, List>{KVIGetChannelListCount, KVIGetChannelList},
-                                      {KVIGetBinChannelListCount, KVIGetBinChannelList}}) {
+                                      {KVIGetBinChannelListCount, KVIGetBinChannelList},
+                                      {KVIGetComplexChannelListCount, KVIGetComplexChannelList}}) {
       int32_t n = 0;
       EXPECT_EQ(count(reader_, &n), Ok);
       std::vector<KVChannel> channels(static_cast<size_t>(n));
@@ -142,19 +143,26 @@ TestKit::Recording BinaryRecording(std::vector<KVBinarySample>& locators, std::v
   index.AddChannel(contents);
   index.EndRecords();
 
-  constexpr int kBlockBytes = 100 * 8 + 100 * 32;
+  // A block: Voltage (doubles), Frames (8-byte CAN messages), Phase (complex doubles k - ki).
+  constexpr int kBlockBytes = 100 * 8 + 100 * 8 + 100 * 16;
   TestKit::SetupBuilder setup;
   setup.Property("SampleRate", 1000.0).Property("BlockSize", 100).Property("IBRate", 20);
   setup.MeasurementOnlineInfo(kBlockBytes, std::vector<int>(6, 32));
   setup.AddChannel("AI;0", "Voltage", 7).With(TestKit::OnlineInfoRecord(0, std::vector<int>(6, 0)));
   setup.AddChannel("AI;1", "Pictures", 12).Set("Async", true).With(TestKit::OnlineInfoRecord(0, {}, 0, "BINDATA"));
   setup.AddChannel("CAN;4;7", "Frames", 15).With(TestKit::OnlineInfoRecord(800, std::vector<int>(6, 0)));
+  setup.AddChannel("AI;2", "Phase", 10).With(TestKit::OnlineInfoRecord(1600, std::vector<int>(6, 0)));
+  std::vector<uint8_t> blocks(10 * kBlockBytes, 0);
+  for (int k = 0; k < 1000; ++k) {
+    const double parts[2] = {k, -k};
+    std::memcpy(blocks.data() + (k / 100) * kBlockBytes + 1600 + (k % 100) * 16, parts, 16);
+  }
   TestKit::DataLayout layout;
   layout.regions = {{0, 0, 10, 0}};
   TestKit::Recording recording;
   recording.setupText = setup.Text();
   recording.events = TestKit::RegionEventStream(layout, {{0}});
-  recording.Add("DBDATA", std::vector<uint8_t>(10 * kBlockBytes, 0)).Add("IBDATA0", std::vector<uint8_t>(320, 0));
+  recording.Add("DBDATA", blocks).Add("IBDATA0", std::vector<uint8_t>(320, 0));
   recording.AddIndex(index.Streams());
   recording.Add("BINDATA", payloads);
   return recording;
@@ -247,6 +255,28 @@ TEST_F(SampleReads, CanMessagesAreReadThenRefused) {
   std::vector<double> data(4, -1), times(4, -1);
   EXPECT_EQ(KVIGetScaledSamples(reader_, frames, 0, 4, data.data(), times.data()), CANNotSupported);
   EXPECT_EQ(times, (std::vector<double>{0, 0.001, 0.002, 0.003}));
+}
+
+TEST_F(SampleReads, ComplexSamplesScaledAndRaw) {
+  std::vector<KVBinarySample> locators;
+  std::vector<uint8_t> payloads;
+  Open(BinaryRecording(locators, payloads));
+  const int32_t phase = Indexes().at("Phase");
+  double scale = 0;
+  double offset = 0;
+  ASSERT_EQ(KVIGetChannelFactors(reader_, phase, &scale, &offset), Ok);
+  using Read = KVStatus (*)(KVReaderHandle, int32_t, int64_t, int32_t, KVComplex*, double*);
+  for (const auto& [read, scaled] : {std::pair{Read{KVIGetComplexScaledSamples}, true},
+                                     std::pair{Read{KVIGetComplexRawSamples}, false}}) {
+    SCOPED_TRACE(scaled ? "scaled" : "raw");
+    std::vector<KVComplex> values(3);
+    ASSERT_EQ(read(reader_, phase, 98, 3, values.data(), nullptr), Ok);
+    for (int i = 0; i < 3; ++i) {
+      const double k = 98 + i;
+      EXPECT_DOUBLE_EQ(values[static_cast<size_t>(i)].re, scaled ? k * scale + offset : k);
+      EXPECT_DOUBLE_EQ(values[static_cast<size_t>(i)].im, scaled ? -k * scale + offset : -k);
+    }
+  }
 }
 
 // Argument checks of every sample function, on the demo recording.
