@@ -68,6 +68,7 @@ LevelDivisors ComputeLevelDivisors(int32_t blockSize, const std::array<int32_t, 
 CKVEventHelper::~CKVEventHelper() = default;
 
 void CKVEventHelper::ReadFromStream(CStream* source) {
+  listedBuilt_ = false;
   // Records are taken apart a few bytes at a time: read them through a window.
   MultiStream::CBufferedStream buffered(*source);
   CStream* stream = &buffered;
@@ -114,14 +115,28 @@ int CKVEventHelper::GetEventListCnt() const noexcept {
   return count;
 }
 
+void CKVEventHelper::FillEvent(const CEventEntry& event, KVEvent* out) const {
+  out->event_type = event.type();
+  out->time_stamp = static_cast<double>(calculateEventPosition(event)) / sampleRate_;
+  event.GetEventtext(out->event_text, kEventTextRoom);
+}
+
 void CKVEventHelper::GetEventList(KVEvent* out) const {
   for (const auto& event : events_) {
-    if (!IsListedType(event->type())) continue;
-    out->event_type = event->type();
-    out->time_stamp = static_cast<double>(calculateEventPosition(*event)) / sampleRate_;
-    event->GetEventtext(out->event_text, kEventTextRoom);
-    ++out;
+    if (IsListedType(event->type())) FillEvent(*event, out++);
   }
+}
+
+void CKVEventHelper::GetEventListItem(int position, KVEvent* out) const {
+  if (!listedBuilt_) {
+    listed_.clear();
+    for (const auto& event : events_) {
+      if (IsListedType(event->type())) listed_.push_back(event.get());
+    }
+    listedBuilt_ = true;
+  }
+  if (position < 0 || static_cast<size_t>(position) >= listed_.size()) throw InvalidIndexException();
+  FillEvent(*listed_[static_cast<size_t>(position)], out);
 }
 
 int CKVEventHelper::GetStartStopEventListCnt() const noexcept {

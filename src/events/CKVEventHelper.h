@@ -53,16 +53,26 @@ class CKVEventHelper {
   void Initiate() noexcept {}
 
   // Deletes every event.
-  void Clear() noexcept { events_.clear(); }
+  void Clear() noexcept {
+    events_.clear();
+    listedBuilt_ = false;
+  }
 
   // The events in stored order; the region repair edits this list in place.
-  EventList& Events() noexcept { return events_; }
+  EventList& Events() noexcept {
+    listedBuilt_ = false;
+    return events_;
+  }
   const EventList& Events() const noexcept { return events_; }
 
   // Number of events the public list shows (every kind the list can hold).
   int GetEventListCnt() const noexcept;
   // Fills GetEventListCnt() records: type, time in seconds, display text.
   void GetEventList(KVEvent* out) const;
+  // The record of the listed event at `position` (InvalidIndexException outside 0
+  // to GetEventListCnt() - 1). The listed events are indexed on first use, so
+  // reading every position costs one pass, not one per position.
+  void GetEventListItem(int position, KVEvent* out) const;
 
   // Number of recorded regions: one per stop event.
   int GetStartStopEventListCnt() const noexcept;
@@ -88,6 +98,12 @@ class CKVEventHelper {
   double startStoreOffset_ = 0;
   std::array<int32_t, kReducedLevelCount> ibRates_{};
   EventList events_;
+  // The listed events in list order, built on first use and dropped when the
+  // events change.
+  mutable std::vector<const CEventEntry*> listed_;
+  mutable bool listedBuilt_ = false;
+
+  void FillEvent(const CEventEntry& event, KVEvent* out) const;
 };
 
 }  // namespace Korvane::DataReader::Events

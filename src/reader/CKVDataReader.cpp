@@ -98,6 +98,7 @@ void CKVDataReader::KVOpenDataFile(const char* fileName, KVFileInfo* info) {
   }
   fileOpen_ = true;
   multiFileIndex_ = setup_->GetMeasIndex();
+  channelList_.Build(*setup_);
 }
 
 void CKVDataReader::KVCloseDataFile() {
@@ -109,6 +110,7 @@ void CKVDataReader::KVCloseDataFile() {
 // container that owns the streams closes.
 void CKVDataReader::ClearDataFile() noexcept {
   fileOpen_ = false;
+  channelList_.Clear();
   setup_->CloseFile();
   engine_->Clear();
   engine_->SetContainer(nullptr);

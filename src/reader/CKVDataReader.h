@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "KVDataReaderLib.h"
+#include "reader/ChannelLists.h"
 
 namespace Korvane::DataReader {
 
@@ -113,6 +114,53 @@ class CKVDataReader {
   // `count` text values from value number `position`, GetArraySize bytes each.
   void KVGetTextValues(int32_t index, int32_t position, int32_t count, char* text, double* timeStamps) const;
 
+  // --- Header entries, array axes, events (CKVDataReaderHeaders.cpp) -----------
+
+  int32_t KVGetHeaderEntryCount() const;
+  void KVGetHeaderEntryList(KVChannel* entries) const;
+  void KVGetHeaderEntryListItem(int32_t position, int32_t* index, char* name, char* unit, char* description,
+                                uint32_t* color, int32_t* arraySize, int32_t maxLength) const;
+  // The value of the header entry that is channel `index` of the full sequence, as text.
+  void KVGetHeaderEntryText(int32_t index, char* text, int32_t maxLength) const;
+  // The same for the entry at a header-list position, and its name and "LogicalName".
+  void KVGetHeaderEntryTextF(int32_t position, char* text, int32_t maxLength) const;
+  void KVGetHeaderEntryNameF(int32_t position, char* text, int32_t maxLength) const;
+  void KVGetHeaderEntryIDF(int32_t position, char* text, int32_t maxLength) const;
+  int32_t KVGetArrayInfoCount(int32_t index) const;
+  void KVGetArrayInfoList(int32_t index, KVArrayInfo* infos) const;
+  // The value at `position` of axis `axis` of a channel, as text or as a number.
+  void KVGetArrayIndexValue(int32_t index, int32_t axis, int32_t position, char* text, int32_t maxLength) const;
+  void KVGetArrayIndexValueF(int32_t index, int32_t axis, int32_t position, double* value) const;
+  int32_t KVGetEventListCount() const;
+  void KVGetEventList(KVEvent* events) const;
+  void KVGetEventListItem(int32_t position, int32_t* type, double* time, char* text, int32_t maxLength) const;
+  double KVGetEventTimeF(int32_t position) const;
+  void KVGetEventTextF(int32_t position, char* text, int32_t maxLength) const;
+  int32_t KVGetEventTypeF(int32_t position) const;
+
+  // --- The reduced-data and trigger-data tables (CKVDataReaderTables.cpp) -------
+
+  // Reduced-data columns: four per channel-list entry (maximum, minimum, average, RMS).
+  int32_t KVGetReducedDataChannelCountF() const;
+  void KVGetReducedDataChannelNameF(int32_t column, char* text, int32_t maxLength) const;
+  int32_t KVGetReducedDataChannelIndexF(const char* name) const;
+  void KVGetRecudedDataChannelInfoF(int32_t column, char* xUnit, int32_t xLength, char* yUnit, int32_t yLength,
+                                    double* xStart, int32_t* blocks, double* rate) const;
+  void KVGetRecudedDataF(int32_t column, double* x, double* y, int32_t position, int32_t count) const;
+  void KVGetRecudedYDataF(int32_t column, double* y, int32_t position, int32_t count) const;
+  void KVGetRecudedDataAllF(int32_t column, double* minima, double* averages, double* maxima, double* rmsValues,
+                            int32_t position, int32_t count) const;
+  // Trigger-data tables: one per recorded region, a column per channel-list entry.
+  int32_t KVGetTriggerDataTriggerCountF() const;
+  double KVGetTriggerDataTriggerTimeF(int32_t trigger) const;
+  void KVGetTriggerDataChannelNameF(int32_t position, char* text, int32_t maxLength) const;
+  int32_t KVGetTriggerDataChannelIndexF(const char* name) const;
+  void KVGetTriggerDataChannelInfoF(int32_t trigger, int32_t position, char* xUnit, int32_t xLength, char* yUnit,
+                                    int32_t yLength, double* xStart, double* count, double* rate,
+                                    int32_t* type) const;
+  void KVGetTriggerDataF(int32_t trigger, int32_t position, double* y, double* x, double start,
+                         int32_t count) const;
+
   // --- Reduced values ---------------------------------------------------------
 
   // Reduced values stored for the channel and the seconds each one covers.
@@ -139,6 +187,8 @@ class CKVDataReader {
   std::unique_ptr<Events::CKVEventHelper> events_;
   std::unique_ptr<MultiStream::CStreamContainer> container_;
   std::unique_ptr<CDataLoadEngine> engine_;
+  // The channel list of the open file, for the table functions.
+  ChannelListIndex channelList_;
   int32_t multiFileIndex_ = -1;
 };
 

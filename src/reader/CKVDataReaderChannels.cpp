@@ -7,61 +7,12 @@
 #include "common/DataReaderLibException.h"
 #include "common/TextUtils.h"
 #include "reader/CKVDataReader.h"
+#include "reader/ChannelLists.h"
 #include "setup/CKVChannel.h"
 #include "setup/CKVXMLHelper.h"
 
 namespace Korvane::DataReader {
 namespace {
-
-using ChannelFilter = bool (*)(const CKVChannel&);
-
-bool InChannelList(const CKVChannel& c) { return c.Listed && !c.IsComplex() && !c.IsDataHeader(); }
-bool InComplexList(const CKVChannel& c) { return c.Listed && c.IsComplex(); }
-bool InBinaryList(const CKVChannel& c) { return c.ListedAsBinary && !c.IsDataHeader(); }
-bool InTextList(const CKVChannel& c) { return c.ListedAsText && !c.IsDataHeader(); }
-
-int32_t CountList(const CKVXMLHelper& setup, ChannelFilter filter) {
-  const auto& channels = setup.GetChannelList();
-  return static_cast<int32_t>(
-      std::count_if(channels.begin(), channels.end(), [filter](const auto& c) { return filter(*c); }));
-}
-
-void FillList(const CKVXMLHelper& setup, ChannelFilter filter, KVChannel* out) {
-  for (const auto& channel : setup.GetChannelList()) {
-    if (filter(*channel)) channel->GetChannelInfo(out++);
-  }
-}
-
-// The position-th channel of a list, or InvalidIndexException.
-const CKVChannel& ListEntry(const CKVXMLHelper& setup, ChannelFilter filter, int32_t position) {
-  if (position >= 0) {
-    for (const auto& channel : setup.GetChannelList()) {
-      if (filter(*channel) && position-- == 0) return *channel;
-    }
-  }
-  throw InvalidIndexException();
-}
-
-void CopyListItem(const CKVChannel& channel, int32_t* index, char* name, char* unit, char* description,
-                  uint32_t* color, int32_t* arraySize, int32_t maxLength) {
-  KVChannel record;
-  channel.GetChannelInfo(&record);
-  *index = record.index;
-  CopyStr(name, record.name, std::min<int32_t>(maxLength, sizeof record.name));
-  CopyStr(unit, record.unit, std::min<int32_t>(maxLength, sizeof record.unit));
-  CopyStr(description, record.description, std::min<int32_t>(maxLength, sizeof record.description));
-  *color = record.color;
-  *arraySize = record.array_size;
-}
-
-void ListItem(const CKVXMLHelper& setup, ChannelFilter filter, int32_t position, int32_t* index, char* name,
-              char* unit, char* description, uint32_t* color, int32_t* arraySize, int32_t maxLength) {
-  if (maxLength <= 0 || index == nullptr || name == nullptr || unit == nullptr || description == nullptr ||
-      color == nullptr || arraySize == nullptr) {
-    throw NoMemoryAllocException();
-  }
-  CopyListItem(ListEntry(setup, filter, position), index, name, unit, description, color, arraySize, maxLength);
-}
 
 // Channel types of the ChType selector; asynchronous wins over single value.
 int32_t ChannelType(const CKVChannel& channel) {
