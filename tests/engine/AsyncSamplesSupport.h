@@ -455,7 +455,8 @@ inline LegacyRecording BuildLegacyRecording(const LegacyCase& c,
   setup.MeasurementOnlineInfo(8, recordBytes);
   XmlNode& definition = define ? define(setup)
                                : setup.AddChannel("Math;1", "legacy", c.dataType)
-                                     .Set("Async", true).Set("Scale", kScale).Set("Offset", c.offset);
+                                     .Set("Async", true).Set("Scale", kScale).Set("Offset", c.offset)
+                                     .Set("BitCount", 8 * channel.sampleBytes);  // absent: 16, float items
   definition.Set("StoredFirstAsyncIBLevel", c.level);
   if (c.complexBuffers) definition.Set("ComplexIBBuffers", true);
   if (c.arraySize > 1) definition.With(ArrayInfoElement({{"Bin", "", c.arraySize}}));
