@@ -6,6 +6,8 @@
 // channels and decoded signals, binary payloads and oversized windows.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "AsyncSamplesSupport.h"
 #include "common/DataReaderLibException.h"
 
@@ -55,14 +57,7 @@ class AsyncIndexSamples : public ::testing::TestWithParam<IndexCase> {};
 
 TEST_P(AsyncIndexSamples, WindowsDeliverTheSamplesOfTheirRegions) {
   const IndexCase& c = GetParam();
-  IndexChannel channel;
-  channel.index = "Math;1";
-  channel.dataType = c.dataType;
-  channel.arraySize = c.arraySize;
-  channel.times = EdgeTimes();
-  channel.leafCapacity = c.leafCapacity;
-  channel.offline = c.offline;
-  channel.offset = c.offset;
+  const IndexChannel channel{"Math;1", c.dataType, c.arraySize, EdgeTimes(), c.leafCapacity, c.offline, c.offset};
   const BuiltRecording built = BuildIndexRecording(kRegions, c.finalized, {channel});
   OpenedRecording opened(built.recording);
   AsyncTest::CheckChannel(opened.engine(), opened.Channel("Math;1"), built.models[0], built.spans);
@@ -85,10 +80,7 @@ TEST(AsyncIndexRuns, EqualTimeStampsAcrossLeavesAreDeliveredOnceInOrder) {
   const std::vector<RecordedRegion> regions = {{1, 0, 5, 0}, {6, 0, 10, 0}};  // [0.1, 0.5), [0.6, 1.0)
   for (const bool finalized : {true, false}) {
     SCOPED_TRACE(finalized ? "finalized" : "unfinished");
-    IndexChannel channel;
-    channel.index = "Math;1";
-    channel.times = Seconds(positions);
-    const BuiltRecording built = BuildIndexRecording(regions, finalized, {channel});
+    const BuiltRecording built = BuildIndexRecording(regions, finalized, {{"Math;1", kTypeDouble, 1, Seconds(positions)}});
     OpenedRecording opened(built.recording);
     const CKVChannel& ch = opened.Channel("Math;1");
     ASSERT_EQ(opened.engine().GetAsyncSamplesCount(&ch, 0, 0), 1 + 11 + 1 + 6);
@@ -114,10 +106,7 @@ TEST(AsyncIndexNumbering, SamplesAreNumberedOverTheRegionsOnly) {
   const std::vector<RecordedRegion> regions = {{0, 0, 2, 0}, {3, 0, 4, 0}, {5, 0, 6, 0}};
   for (const int mode : {-1, 0, 2, 3}) {
     SCOPED_TRACE("DataStoreMode " + std::to_string(mode));
-    IndexChannel channel;
-    channel.index = "Math;1";
-    channel.times = Seconds(positions);
-    const BuiltRecording built = BuildIndexRecording(regions, true, {channel}, mode);
+    const BuiltRecording built = BuildIndexRecording(regions, true, {{"Math;1", kTypeDouble, 1, Seconds(positions)}}, mode);
     OpenedRecording opened(built.recording);
     const CKVChannel& ch = opened.Channel("Math;1");
     EXPECT_EQ(opened.engine().GetSamplesCount(&ch), 15);
@@ -133,20 +122,13 @@ TEST(AsyncIndexNumbering, SamplesAreNumberedOverTheRegionsOnly) {
 
 // Two channels read in alternating windows each keep their own place.
 TEST(AsyncIndexCache, InterleavedChannelsKeepTheirOwnWindows) {
-  IndexChannel a;
-  a.index = "Math;1";
-  a.times = EdgeTimes();
-  IndexChannel b;
-  b.index = "Math;2";
-  b.dataType = kTypeInt16;
-  b.leafCapacity = 6;
   std::vector<int64_t> positions;
   for (int64_t p = 3; p < 2400; p += 11) positions.push_back(p);
-  b.times = Seconds(positions);
+  const IndexChannel b{"Math;2", kTypeInt16, 1, Seconds(positions), 6};
   IndexChannel c = b;  // the same samples in streams of its own
   c.index = "Math;3";
   c.offline = true;
-  const BuiltRecording built = BuildIndexRecording(kRegions, true, {a, b, c});
+  const BuiltRecording built = BuildIndexRecording(kRegions, true, {{"Math;1", kTypeDouble, 1, EdgeTimes()}, b, c});
   OpenedRecording opened(built.recording);
   const CKVChannel* channels[] = {&opened.Channel("Math;1"), &opened.Channel("Math;2"), &opened.Channel("Math;3")};
   for (int64_t first = 0; first < 200; first += 13) {
@@ -165,169 +147,144 @@ TEST(AsyncIndexCAN, PortChannelsAndDecodedSignals) {
     return setup.CANPort(false).AddCopy(
         TestKit::ChannelDefinition("PortChannel", "CAN;1", "Port raw").Set("DataType", kTypeCANRecordLong));
   };
-  IndexChannel raw;
-  raw.dataType = kTypeCANRecordLong;
-  raw.times = EdgeTimes();
-  raw.define = port;
-  IndexChannel msg;
-  msg.dataType = kTypeCAN8;
-  msg.times = EdgeTimes();
-  msg.times.resize(200);
-  msg.leafCapacity = 6;
-  msg.define = AsyncTest::DefineCANMessage;
-  for (IndexChannel* ch : {&raw, &msg}) {
-    for (size_t i = 0; i < ch->times.size(); ++i) {
-      const std::vector<uint8_t> v = AsyncTest::EncodeValue(ch->dataType, static_cast<int64_t>(i), 0);
-      ch->values.insert(ch->values.end(), v.begin(), v.end());
-    }
-  }
-  BuiltRecording built = BuildIndexRecording(kRegions, true, {raw, msg});
+  BuiltRecording built = BuildIndexRecording(
+      kRegions, true,
+      {{"", kTypeCANRecordLong, 1, EdgeTimes(), 4, false, 0, {}, "", port},
+       {"", kTypeCAN8, 1, EdgeTimes(), 6, false, 0, {}, "", AsyncTest::DefineCANMessage}});
   built.models[0].scaled = [](const uint8_t*) { return std::vector<double>{0.0}; };
   OpenedRecording opened(built.recording);
   AsyncTest::CheckChannel(opened.engine(), opened.Channel("CAN;1"), built.models[0], built.spans);
 
-  AsyncTest::CheckCANSignals(opened, built.models[1], built.spans);
+  for (const char* index : {"CAN;0;100;3", "CAN;0;100;4"}) {
+    SCOPED_TRACE(index);
+    AsyncTest::CheckChannel(opened.engine(), opened.Channel(index), AsyncTest::SignalModel(built.models[1], index[10] == '3'),
+                            built.spans);
+  }
 }
 
-// A binary channel's samples locate payloads in its BinStream: records (form 6),
-// one payload (form 4) and packed payloads (form 5), with capacity checks.
+// A binary channel's samples locate payloads in its BinStream: the locators as
+// records (form 6) in every window, one payload (form 4) and packed payloads
+// (form 5), each also with a capacity one byte short.
 TEST(AsyncIndexBinary, PayloadsThroughTheirLocators) {
   std::vector<uint8_t> payloads(5, 0xEE);  // a lead nobody locates
-  IndexChannel channel;
-  channel.times = EdgeTimes();
+  IndexChannel channel{"", kTypeBinary, 1, EdgeTimes(), 4, false, 0, {}, "BLOBS"};
+  channel.define = [](TestKit::SetupBuilder& setup) -> TestKit::XmlNode& {
+    return setup.AddChannel("Math;7", "blobs", kTypeBinary).Set("Async", true);
+  };
   std::vector<std::pair<int64_t, int64_t>> located;
   for (size_t i = 0; i < channel.times.size(); ++i) {
     const auto size = static_cast<int64_t>(i % 7 == 3 ? 0 : 1 + (i * 5) % 23);
     located.emplace_back(static_cast<int64_t>(payloads.size()), size);
     for (int64_t b = 0; b < size; ++b) payloads.push_back(static_cast<uint8_t>(i * 13 + static_cast<size_t>(b)));
-    const auto record = TestKit::ByteWriter().I64(located.back().first).I64(size).Take();
-    channel.values.insert(channel.values.end(), record.begin(), record.end());
+    TestKit::ByteWriter record;
+    record.I64(located.back().first).I64(size);
+    channel.values.insert(channel.values.end(), record.bytes().begin(), record.bytes().end());
   }
-  channel.define = [](TestKit::SetupBuilder& setup) -> TestKit::XmlNode& {
-    return setup.AddChannel("Math;7", "blobs", kTypeBinary).Set("Async", true);
-  };
-  channel.binStream = "BLOBS";
   BuiltRecording built = BuildIndexRecording(kRegions, true, {channel});
   built.recording.Add("BLOBS", payloads);
+  built.models[0].rawForm = ScaleType::BinaryRecords;
   OpenedRecording opened(built.recording);
   CDataLoadEngine& engine = opened.engine();
   const CKVChannel& ch = opened.Channel("Math;7");
+  AsyncTest::CheckChannel(engine, ch, built.models[0], built.spans);
+
   const std::vector<size_t> expected = AsyncTest::Expected(built.models[0], built.spans, 0, 2);
-  ASSERT_EQ(engine.GetAsyncSamplesCount(&ch, 0, 2), static_cast<int64_t>(expected.size()));
-
-  for (int64_t first : {int64_t{0}, int64_t{55}, static_cast<int64_t>(expected.size()) - 3}) {
+  for (const size_t first : {size_t{0}, size_t{55}, expected.size() - 3}) {
     SCOPED_TRACE("first " + std::to_string(first));
-    // Records: the locators as stored.
-    std::vector<int64_t> records(2 * 8, -5);
-    std::vector<double> times(8, -1);
-    engine.GetAsyncSamples(&ch, first, 6, records.data(), times.data(), 0, 2, false, nullptr, ScaleType::BinaryRecords);
-    const int64_t n = std::min<int64_t>(6, static_cast<int64_t>(expected.size()) - first);
-    int packedBytes = 0;
-    for (int64_t k = 0; k < n; ++k) {
-      const auto& [position, size] = located[expected[static_cast<size_t>(first + k)]];
-      EXPECT_EQ(records[static_cast<size_t>(2 * k)], position);
-      EXPECT_EQ(records[static_cast<size_t>(2 * k + 1)], size);
-      EXPECT_EQ(times[static_cast<size_t>(k)], built.models[0].times[expected[static_cast<size_t>(first + k)]]);
-      packedBytes += 4 + static_cast<int>(size);
-    }
-    EXPECT_EQ(records[static_cast<size_t>(2 * n)], -5);
-
-    // One payload: copied when it fits the capacity, which then holds its size.
-    const auto& [position, size] = located[expected[static_cast<size_t>(first)]];
+    const auto& [position, size] = located[expected[first]];
     std::vector<uint8_t> one(40, 0xAA);
     int capacity = static_cast<int>(size);
-    engine.GetAsyncSamples(&ch, first, 1, one.data(), nullptr, 0, 2, false, nullptr, ScaleType::BinaryData, &capacity);
+    engine.GetAsyncSamples(&ch, static_cast<int64_t>(first), 1, one.data(), nullptr, 0, 2, false, nullptr,
+                           ScaleType::BinaryData, &capacity);
     EXPECT_EQ(capacity, size);
     EXPECT_TRUE(std::equal(one.begin(), one.begin() + size, payloads.begin() + position));
     EXPECT_EQ(one[static_cast<size_t>(size)], 0xAA);
+    capacity = static_cast<int>(size) - 1;
     if (size > 0) {
-      capacity = static_cast<int>(size) - 1;
-      EXPECT_THROW(engine.GetAsyncSamples(&ch, first, 1, one.data(), nullptr, 0, 2, false, nullptr,
-                                          ScaleType::BinaryData, &capacity),
+      EXPECT_THROW(engine.GetAsyncSamples(&ch, static_cast<int64_t>(first), 1, one.data(), nullptr, 0, 2, false,
+                                          nullptr, ScaleType::BinaryData, &capacity),
                    NoMemoryAllocException);
     }
 
-    // Packed: each payload behind its 32-bit length, exactly filling the capacity.
-    std::vector<uint8_t> packed(static_cast<size_t>(packedBytes) + 4, 0xAA);
-    capacity = packedBytes;
-    engine.GetAsyncSamples(&ch, first, 6, packed.data(), nullptr, 0, 2, false, nullptr, ScaleType::BinaryPacked,
-                           &capacity);
-    EXPECT_EQ(capacity, packedBytes);
     TestKit::ByteWriter want;
-    for (int64_t k = 0; k < n; ++k) {
-      const auto& [at, bytes] = located[expected[static_cast<size_t>(first + k)]];
+    for (size_t k = first; k < std::min(first + 6, expected.size()); ++k) {
+      const auto& [at, bytes] = located[expected[k]];
       want.I32(static_cast<int32_t>(bytes)).Bytes(payloads.data() + at, static_cast<size_t>(bytes));
     }
+    std::vector<uint8_t> packed(want.size() + 4, 0xAA);
+    capacity = static_cast<int>(want.size());
+    engine.GetAsyncSamples(&ch, static_cast<int64_t>(first), 6, packed.data(), nullptr, 0, 2, false, nullptr,
+                           ScaleType::BinaryPacked, &capacity);
+    EXPECT_EQ(capacity, static_cast<int>(want.size()));
     EXPECT_TRUE(std::equal(want.bytes().begin(), want.bytes().end(), packed.begin()));
-    EXPECT_EQ(packed[static_cast<size_t>(packedBytes)], 0xAA);
-    capacity = packedBytes - 1;
-    EXPECT_THROW(engine.GetAsyncSamples(&ch, first, 6, packed.data(), nullptr, 0, 2, false, nullptr,
-                                        ScaleType::BinaryPacked, &capacity),
+    EXPECT_EQ(packed[want.size()], 0xAA);
+    capacity = static_cast<int>(want.size()) - 1;
+    EXPECT_THROW(engine.GetAsyncSamples(&ch, static_cast<int64_t>(first), 6, packed.data(), nullptr, 0, 2, false,
+                                        nullptr, ScaleType::BinaryPacked, &capacity),
                  NoMemoryAllocException);
   }
 }
 
-// Character output, the 16-byte record form on a numeric channel, the dispatcher,
-// and windows that are empty, negative or far larger than the channel.
+// Character output, the 16-byte record form on a numeric channel (its stored
+// bytes, then zeros), windows of the largest count, and windows that are empty,
+// over no region or from a negative number.
 TEST(AsyncIndexForms, OtherFormsAndWindowLimits) {
-  IndexChannel channel;
-  channel.index = "Math;1";
-  channel.dataType = kTypeInt16;
-  channel.times = EdgeTimes();
-  const BuiltRecording built = BuildIndexRecording(kRegions, true, {channel});
+  const BuiltRecording built =
+      BuildIndexRecording(kRegions, true, {{"Math;1", kTypeInt16, 1, EdgeTimes()}});
   OpenedRecording opened(built.recording);
   CDataLoadEngine& engine = opened.engine();
   const CKVChannel& ch = opened.Channel("Math;1");
   const AsyncTest::Model& model = built.models[0];
   const std::vector<size_t> expected = AsyncTest::Expected(model, built.spans, 0, 2);
   const auto total = static_cast<int64_t>(expected.size());
-  auto stored = [&](int64_t k) {
-    int16_t v;
-    std::memcpy(&v, model.values.data() + expected[static_cast<size_t>(k)] * 2, 2);
-    return v;
-  };
 
   std::vector<char> chars(12, 'x');
   engine.GetAsyncSamples(&ch, 40, 10, nullptr, nullptr, 0, 2, true, chars.data(), ScaleType::Text);
-  for (int k = 0; k < 10; ++k) EXPECT_EQ(chars[static_cast<size_t>(k)], static_cast<char>(stored(40 + k))) << k;
+  for (size_t k = 0; k < 10; ++k) {
+    const double stored = AsyncTest::DecodeValue(kTypeInt16, model.values.data() + 2 * expected[40 + k])[0];
+    EXPECT_EQ(chars[k], static_cast<char>(stored)) << k;
+  }
   EXPECT_EQ(chars[10], 'x');
 
-  std::vector<uint8_t> records(16 * 5, 0xAA);
-  engine.GetAsyncSamples(&ch, 7, 4, records.data(), nullptr, 0, 2, false, nullptr, ScaleType::BinaryRecords);
-  for (int k = 0; k < 4; ++k) {
-    int16_t v;
-    std::memcpy(&v, records.data() + 16 * k, 2);
-    EXPECT_EQ(v, stored(7 + k));
-    EXPECT_TRUE(std::all_of(records.begin() + 16 * k + 2, records.begin() + 16 * (k + 1), [](uint8_t b) { return b == 0; }));
+  AsyncTest::Model records = model;
+  records.rawForm = ScaleType::BinaryRecords;
+  records.valueBytes = 16;
+  records.values.clear();
+  for (size_t i = 0; i < model.times.size(); ++i) {
+    records.values.insert(records.values.end(), model.values.begin() + 2 * i, model.values.begin() + 2 * i + 2);
+    records.values.resize(records.values.size() + 14, 0);
   }
-  EXPECT_EQ(records[64], 0xAA);
-
-  std::vector<double> values(total + 1, -7);
-  std::vector<double> times(total + 1, -1);
-  engine.GetSamples(&ch, 0, static_cast<int>(total), values.data(), times.data(), 0, 2, ScaleType::Scaled);
-  EXPECT_EQ(values[0], AsyncTest::kScale * stored(0) + 1);
-  EXPECT_EQ(times[static_cast<size_t>(total - 1)], model.times[expected.back()]);
-
-  // The largest count delivers what exists and nothing behind it.
+  for (const AsyncTest::Window& w : {AsyncTest::Window{7, 4, 0, 2}, {total - 3, 10, 0, 2}, {0, 50, 1, 1}}) {
+    AsyncTest::CheckWindow(engine, ch, records, built.spans, w);
+  }
   for (int64_t first : {int64_t{0}, total - 2, total}) {
-    std::fill(values.begin(), values.end(), -7);
-    std::fill(times.begin(), times.end(), -1);
-    engine.GetAsyncSamples(&ch, first, INT_MAX, values.data(), times.data(), 0, 2, false, nullptr, ScaleType::Scaled);
-    for (int64_t k = 0; k < total - first; ++k) {
-      ASSERT_EQ(times[static_cast<size_t>(k)], model.times[expected[static_cast<size_t>(first + k)]]) << k;
-      ASSERT_EQ(values[static_cast<size_t>(k)], AsyncTest::kScale * stored(first + k) + 1) << k;
-    }
-    EXPECT_EQ(times[static_cast<size_t>(total - first)], -1);
-    EXPECT_EQ(values[static_cast<size_t>(total - first)], -7);
+    AsyncTest::CheckWindow(engine, ch, model, built.spans, {first, INT_MAX, 0, 2});
   }
 
-  std::fill(values.begin(), values.end(), -7);
-  engine.GetAsyncSamples(&ch, 3, 0, values.data(), times.data(), 0, 2, false, nullptr, ScaleType::Scaled);
-  engine.GetAsyncSamples(&ch, 3, -4, values.data(), times.data(), 0, 2, false, nullptr, ScaleType::Scaled);
-  engine.GetAsyncSamples(&ch, 3, 5, values.data(), times.data(), 2, 1, false, nullptr, ScaleType::Scaled);
-  EXPECT_EQ(values[0], -7);
+  std::vector<double> values(4, -7);
+  for (const auto& [count, firstRegion, lastRegion] : {std::tuple{0, 0, 2}, {-4, 0, 2}, {5, 2, 1}}) {
+    engine.GetAsyncSamples(&ch, 3, count, values.data(), nullptr, firstRegion, lastRegion, false, nullptr,
+                           ScaleType::Scaled);
+  }
+  EXPECT_EQ(values, std::vector<double>(4, -7));
   EXPECT_THROW(engine.GetAsyncSamples(&ch, -1, 5, values.data(), nullptr, 0, 2, false, nullptr, ScaleType::Scaled),
                InvalidIndexException);
+}
+
+// An index whose value stream ends inside the leaves' data is a corrupt file.
+TEST(AsyncIndexDamage, ValueStreamCutShortIsCorrupt) {
+  for (const bool finalized : {true, false}) {
+    SCOPED_TRACE(finalized ? "finalized" : "unfinished");
+    BuiltRecording built = BuildIndexRecording(kRegions, finalized, {{"Math;1", kTypeDouble, 1, EdgeTimes()}});
+    for (auto& [code, bytes] : built.recording.streams) {
+      if (code == "DBASDATX") bytes.resize(bytes.size() / 2);
+    }
+    OpenedRecording opened(built.recording);
+    std::vector<double> values(1000);
+    EXPECT_THROW(opened.engine().GetAsyncSamples(&opened.Channel("Math;1"), 0, 1000, values.data(), nullptr, 0, 2,
+                                                 false, nullptr, ScaleType::Scaled),
+                 FileCorruptException);
+  }
 }
 
 }  // namespace

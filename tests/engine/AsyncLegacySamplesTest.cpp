@@ -10,6 +10,7 @@
 #include <map>
 
 #include "AsyncSamplesSupport.h"
+#include "common/DataReaderLibException.h"
 #include "multistream/CMultiStream.h"
 
 namespace Korvane::DataReader {
@@ -62,7 +63,11 @@ TEST(AsyncLegacyCAN, DecodedSignalsOfAMessageInLegacyBlocks) {
   OpenedRecording opened(built.recording);
   ASSERT_TRUE(opened.Channel("CAN;0;100").getOnlyIBTimeStamp());
   AsyncTest::CheckChannel(opened.engine(), opened.Channel("CAN;0;100"), built.model, built.spans);
-  AsyncTest::CheckCANSignals(opened, built.model, built.spans);
+  for (const char* index : {"CAN;0;100;3", "CAN;0;100;4"}) {
+    SCOPED_TRACE(index);
+    AsyncTest::CheckChannel(opened.engine(), opened.Channel(index), AsyncTest::SignalModel(built.model, index[10] == '3'),
+                            built.spans);
+  }
 }
 
 // An offline channel whose stored blocks end with region 0 (EndPos): region 1 has
@@ -165,6 +170,39 @@ TEST(AsyncLegacyReads, EachBlockIsReadOncePerWindow) {
                              ScaleType::RawEx);
     }
     EXPECT_LE(container->Reads() - before, 3 * (blocks + windows)) << windows << " windows over " << blocks << " blocks";
+  }
+}
+
+
+// Tails and data that do not fit the streams are a corrupt file, never a read
+// outside a stream or an allocation the streams do not justify.
+TEST(AsyncLegacyDamage, TailsOutsideTheStreamsAreCorrupt) {
+  struct Damage {
+    const char* name;
+    size_t field;   // offset in block 1's tail, which lies at 64 + 8 + 32
+    int64_t value;  // written over 4 (count) or 8 bytes; -1: the data stream's size
+  };
+  const Damage kDamages[] = {
+      {"NegativeCount", 0, 0xFFFFFFFF},  // -1 as an i32
+      {"CountBeyondTheData", 0, 0x7FFFFFFF},
+      {"PositionAtTheDataEnd", 16, -1},
+      {"PositionOverflowing", 16, INT64_MAX},
+      {"DataCutShort", 0, 0},  // the tails as written, the data stream halved
+  };
+  for (const Damage& d : kDamages) {
+    SCOPED_TRACE(d.name);
+    LegacyRecording built = BuildLegacyRecording(kCases[0]);
+    for (auto& [code, bytes] : built.recording.streams) {
+      if (code == "DBASDAT0" && d.value == 0) bytes.resize(bytes.size() / 2);
+      if (code != "IBDATA0" || d.value == 0) continue;
+      const int64_t value = d.value == -1 ? static_cast<int64_t>(built.blocks.data.size()) : d.value;
+      std::memcpy(bytes.data() + 64 + 40 + d.field, &value, d.field == 0 ? 4 : 8);
+    }
+    OpenedRecording opened(built.recording);
+    std::vector<double> values(2000);
+    EXPECT_THROW(opened.engine().GetAsyncSamples(&opened.Channel("Math;1"), 0, 2000, values.data(), nullptr, 0, 2,
+                                                 false, nullptr, ScaleType::Scaled),
+                 FileCorruptException);
   }
 }
 

@@ -57,9 +57,11 @@ inline std::vector<double> DecodeValue(int dataType, const uint8_t* p) {
 // A channel as the kit wrote it: per sample the time stamp the reader must give
 // (and decide its region by) and its stored bytes.
 struct Model {
-  std::vector<double> times;      // NaN: not stored
-  std::vector<uint8_t> values;    // valueBytes per sample
+  std::vector<double> times;    // NaN: not stored
+  std::vector<uint8_t> values;  // valueBytes per sample
   int valueBytes = 8;
+  bool raw = true;              // the raw form gives the stored bytes
+  ScaleType rawForm = ScaleType::RawEx;  // the form giving `values` as they are
   // Scaled doubles the reader must give for one stored sample (empty: not checked).
   std::function<std::vector<double>(const uint8_t*)> scaled;
 };
@@ -123,46 +125,38 @@ inline std::vector<Window> StandardWindows(const Model& model, const Spans& span
   return w;
 }
 
-inline std::string Describe(const Window& w) {
-  return "window " + std::to_string(w.first) + "+" + std::to_string(w.count) + " regions " +
-         std::to_string(w.firstRegion) + "-" + std::to_string(w.lastRegion);
-}
-
-// Reads one window raw with time stamps and once scaled, and compares both with
-// the model; nothing may be written behind the samples that exist.
+// Reads one window raw (or in the model's form) with time stamps and once scaled,
+// and compares both with the model; nothing may be written behind the samples that exist.
 inline void CheckWindow(CDataLoadEngine& engine, const CKVChannel& channel, const Model& model, const Spans& spans,
                         const Window& w) {
-  SCOPED_TRACE(Describe(w));
+  SCOPED_TRACE("window " + std::to_string(w.first) + "+" + std::to_string(w.count) + " regions " +
+               std::to_string(w.firstRegion) + "-" + std::to_string(w.lastRegion));
   const std::vector<size_t> expected = Expected(model, spans, w.firstRegion, w.lastRegion);
-  const int64_t delivered = std::clamp<int64_t>(static_cast<int64_t>(expected.size()) - w.first, 0, w.count);
-  const auto room = static_cast<size_t>(std::min<int64_t>(w.count, delivered + 1)) + 1;
+  const size_t delivered = static_cast<size_t>(std::clamp<int64_t>(static_cast<int64_t>(expected.size()) - w.first, 0, w.count));
+  const size_t room = std::min<size_t>(static_cast<size_t>(w.count), delivered + 1) + 1;
   const auto bytes = static_cast<size_t>(model.valueBytes);
-  std::vector<uint8_t> raw(room * bytes, 0xAA);
+  auto sample = [&](size_t k) { return model.values.data() + expected[static_cast<size_t>(w.first) + k] * bytes; };
   std::vector<double> times(room, -1);
-  engine.GetAsyncSamples(&channel, w.first, w.count, raw.data(), times.data(), w.firstRegion, w.lastRegion, false,
-                         nullptr, ScaleType::RawEx);
-  for (int64_t k = 0; k < delivered; ++k) {
-    const size_t i = expected[static_cast<size_t>(w.first + k)];
-    ASSERT_EQ(times[static_cast<size_t>(k)], model.times[i]) << "sample " << k << " (channel sample " << i << ")";
-    ASSERT_EQ(std::memcmp(raw.data() + static_cast<size_t>(k) * bytes, model.values.data() + i * bytes, bytes), 0)
-        << "sample " << k << " (channel sample " << i << ")";
+  if (model.raw) {
+    std::vector<uint8_t> raw(room * bytes, 0xAA);
+    engine.GetAsyncSamples(&channel, w.first, w.count, raw.data(), times.data(), w.firstRegion, w.lastRegion, false,
+                           nullptr, model.rawForm);
+    for (size_t k = 0; k < delivered; ++k) ASSERT_EQ(std::memcmp(raw.data() + k * bytes, sample(k), bytes), 0) << k;
+    EXPECT_EQ(raw[delivered * bytes], 0xAA);
   }
-  EXPECT_EQ(times[static_cast<size_t>(delivered)], -1);
-  EXPECT_EQ(raw[static_cast<size_t>(delivered) * bytes], 0xAA);
-  if (!model.scaled) return;
-
-  const size_t per = model.scaled(model.values.data()).size();
-  std::vector<double> scaled(room * per, -7);
-  engine.GetAsyncSamples(&channel, w.first, w.count, scaled.data(), nullptr, w.firstRegion, w.lastRegion, false,
-                         nullptr, ScaleType::Scaled);
-  for (int64_t k = 0; k < delivered; ++k) {
-    const size_t i = expected[static_cast<size_t>(w.first + k)];
-    const std::vector<double> want = model.scaled(model.values.data() + i * bytes);
-    for (size_t v = 0; v < per; ++v) {
-      ASSERT_EQ(scaled[static_cast<size_t>(k) * per + v], want[v]) << "sample " << k << " value " << v;
+  if (model.scaled) {
+    const size_t per = model.scaled(model.values.data()).size();
+    std::vector<double> scaled(room * per, -7);
+    engine.GetAsyncSamples(&channel, w.first, w.count, scaled.data(), model.raw ? nullptr : times.data(),
+                           w.firstRegion, w.lastRegion, false, nullptr, ScaleType::Scaled);
+    for (size_t k = 0; k < delivered; ++k) {
+      const std::vector<double> want = model.scaled(sample(k));
+      for (size_t v = 0; v < per; ++v) ASSERT_EQ(scaled[k * per + v], want[v]) << "sample " << k << " value " << v;
     }
+    EXPECT_EQ(scaled[delivered * per], -7);
   }
-  EXPECT_EQ(scaled[static_cast<size_t>(delivered) * per], -7);
+  for (size_t k = 0; k < delivered; ++k) ASSERT_EQ(times[k], model.times[expected[static_cast<size_t>(w.first) + k]]) << k;
+  EXPECT_EQ(times[delivered], -1);
 }
 
 // Counts over region ranges, then every standard window.
@@ -225,33 +219,15 @@ inline TestKit::XmlNode& DefineCANMessage(TestKit::SetupBuilder& setup) {
   return node;
 }
 
-// Both signals of the message read scaled in windows of 40: each sample is
-// decoded out of the message sample with the same number.
-inline void CheckCANSignals(EngineTest::OpenedRecording& opened, const Model& payloads, const Spans& spans) {
-  const int last = static_cast<int>(spans.size()) - 1;
-  const std::vector<size_t> expected = Expected(payloads, spans, 0, last);
-  for (const char* index : {"CAN;0;100;3", "CAN;0;100;4"}) {
-    SCOPED_TRACE(index);
-    const bool intel = index[10] == '3';
-    const CKVChannel& signal = opened.Channel(index);
-    ASSERT_TRUE(signal.DecodedFromParent);
-    ASSERT_EQ(opened.engine().GetSamplesCount(&signal), static_cast<int64_t>(expected.size()));
-    for (int64_t first = 0; first < static_cast<int64_t>(expected.size()); first += 40) {
-      std::vector<double> values(41, -7);
-      std::vector<double> times(41, -1);
-      opened.engine().GetSamples(&signal, first, 40, values.data(), times.data(), ScaleType::Scaled);
-      const int64_t n = std::min<int64_t>(40, static_cast<int64_t>(expected.size()) - first);
-      for (int64_t k = 0; k < n; ++k) {
-        const size_t i = expected[static_cast<size_t>(first + k)];
-        const uint8_t* p = payloads.values.data() + i * 8;
-        const int bits = ((p[0] | p[1] << 8) >> 4) & 0xFFF;
-        const double want = intel ? (bits >= 0x800 ? bits - 0x1000 : bits) : (p[2] << 8 | p[3]) * 0.5;
-        ASSERT_EQ(values[static_cast<size_t>(k)], want) << "sample " << first + k;
-        ASSERT_EQ(times[static_cast<size_t>(k)], payloads.times[i]) << "sample " << first + k;
-      }
-      EXPECT_EQ(values[static_cast<size_t>(n)], -7);
-    }
-  }
+// A signal of that message: its samples are the message's, decoded.
+inline Model SignalModel(const Model& message, bool intel) {
+  Model signal = message;
+  signal.raw = false;
+  signal.scaled = [intel](const uint8_t* p) {
+    const int bits = ((p[0] | p[1] << 8) >> 4) & 0xFFF;
+    return std::vector<double>{intel ? (bits >= 0x800 ? bits - 0x1000 : bits) : (p[2] << 8 | p[3]) * 0.5};
+  };
+  return signal;
 }
 
 // --- Channels in the timestamp index ---------------------------------------
@@ -266,10 +242,10 @@ struct IndexChannel {
   uint32_t leafCapacity = 4;
   bool offline = false;  // in streams of its own, read by a manager of its node stream
   double offset = 1;
-  std::vector<uint8_t> values;  // empty: FillNumeric's values
-  std::string binStream;        // online: the stream of a binary channel's payloads
+  std::vector<uint8_t> values{};  // empty: FillNumeric's values
+  std::string binStream{};        // online: the stream of a binary channel's payloads
   // Adds the channel's definition and returns it (empty: a numeric channel).
-  std::function<TestKit::XmlNode&(TestKit::SetupBuilder&)> define;
+  std::function<TestKit::XmlNode&(TestKit::SetupBuilder&)> define{};
 };
 
 struct BuiltRecording {
@@ -317,7 +293,7 @@ inline BuiltRecording BuildIndexRecording(const std::vector<RecordedRegion>& reg
     contents.timestamps = ch.times;
     contents.values = model.values;
     contents.leafCapacity = ch.leafCapacity;
-    contents.ownStarts = ch.offline;
+    contents.ownStarts = ch.offline;  // behind filler: positions count from the starts
     contents.valueStreamGap = 24;
     contents.nodeStreamGap = 40;
     const AsyncIndexChannelInfo info = (ch.offline ? own : shared).AddChannel(contents);
@@ -327,7 +303,6 @@ inline BuiltRecording BuildIndexRecording(const std::vector<RecordedRegion>& reg
     if (ch.arraySize > 1) definition.With(ArrayInfoElement({{"Bin", "", ch.arraySize}}));
     if (ch.offline) {
       OfflineRecord record;
-      record.status = 3;
       record.dbStreamName = "OV";
       record.posInDBStream = static_cast<int64_t>(info.valueStreamStart);
       record.nodeStreamName = "ON";
@@ -344,9 +319,9 @@ inline BuiltRecording BuildIndexRecording(const std::vector<RecordedRegion>& reg
   }
   shared.EndRecords();
   own.EndRecords();
+  built.recording.setupText = setup.Text();
   DataLayout layout;
   layout.regions = regions;
-  built.recording.setupText = setup.Text();
   AddRegions(built.recording, layout);
   if (anyOnline) built.recording.AddIndex(shared.Streams());
   if (anyOffline) built.recording.AddIndex(own.Streams(), "OV", "ON", "OR");
@@ -403,10 +378,7 @@ inline LegacyRecording BuildLegacyRecording(const LegacyCase& c,
   constexpr int kItemAt = 8;
   constexpr size_t kDataLead = 12;
   constexpr size_t kReducedLead = 8;
-  DataLayout storage;
-  storage.blockSize = kLegacyBlock;
-  storage.ibRate = 4;
-  storage.regions = c.stored;
+  const DataLayout storage{kLegacyBlock, 4, c.stored};
   DataLayout recorded = storage;
   recorded.regions = c.events;
   int32_t endBlock = 0;
@@ -418,13 +390,8 @@ inline LegacyRecording BuildLegacyRecording(const LegacyCase& c,
   for (int64_t p = 1; p < positions + 300; p += c.step) sampled.push_back(p);
   built.model.times = Seconds(sampled, kLegacyRate);
   FillNumeric(built.model, c.dataType, c.arraySize, c.offset);
-  LegacyAsyncChannel channel;
-  channel.timestamps = built.model.times;
-  channel.values = built.model.values;
-  channel.sampleBytes = DataTypeSizeArr[static_cast<size_t>(c.dataType)];
-  channel.arraySize = c.arraySize;
-  channel.level = c.level;
-  channel.sampleRate = kLegacyRate;
+  const LegacyAsyncChannel channel{built.model.times, built.model.values, DataTypeSizeArr[static_cast<size_t>(c.dataType)],
+                                   c.arraySize, c.level, kLegacyRate};
   built.blocks = BuildLegacyAsyncBlocks(storage, channel, c.offline ? kDataLead : 0);
   // The reader gives block time + the stored float, and decides regions by it.
   std::fill(built.model.times.begin(), built.model.times.end(), std::nan(""));
@@ -462,12 +429,11 @@ inline LegacyRecording BuildLegacyRecording(const LegacyCase& c,
   if (c.arraySize > 1) definition.With(ArrayInfoElement({{"Bin", "", c.arraySize}}));
   if (c.offline) {
     OfflineRecord record;
-    record.status = 2;
     record.dbStreamName = "OWNDAT";
     record.posInDBStream = static_cast<int64_t>(kDataLead);
-    for (int level = 0; level <= c.level; ++level) record.ibStreams.emplace_back("OWNIB", kReducedLead);
     record.startPos = 0;
     record.endPos = c.endPos >= 0 ? c.endPos : endBlock;
+    record.ibStreams.assign(static_cast<size_t>(c.level) + 1, {"OWNIB", kReducedLead});
     definition.With(OfflineInfoRecord(record));
     built.recording.Add("OWNDAT", built.blocks.data);
     built.recording.Add("OWNIB", BuildOwnLegacyReducedStream(storage, c.tailOffset > 0 ? &item : nullptr,
