@@ -34,11 +34,14 @@ uint64_t AsyncIndStream::read(void* buffer, uint64_t length) {
   const uint64_t windowEnd = windowStart_ + window_.size();
   if (position_ >= windowStart_ && position_ + length <= windowEnd) {
     std::memcpy(out, window_.data() + (position_ - windowStart_), length);
-  } else if (length >= kWindowBytes) {
+    windowServed_ += length;
+  } else if (length >= windowBytes_) {
     ReadDirect(position_, out, length);
   } else {
-    window_.resize(std::min<uint64_t>(kWindowBytes, size - position_));
+    AdaptWindow();
+    window_.resize(std::min<uint64_t>(windowBytes_, size - position_));
     windowStart_ = position_;
+    windowServed_ = length;
     try {
       ReadDirect(position_, window_.data(), window_.size());
     } catch (...) {
@@ -49,6 +52,15 @@ uint64_t AsyncIndStream::read(void* buffer, uint64_t length) {
   }
   position_ += length;
   return length;
+}
+
+void AsyncIndStream::AdaptWindow() noexcept {
+  if (window_.empty()) return;
+  if (windowServed_ >= window_.size() / 2) {
+    windowBytes_ = std::min(windowBytes_ * 2, kMaxWindowBytes);
+  } else if (windowServed_ < window_.size() / 4) {
+    windowBytes_ = std::max(windowBytes_ / 2, kMinWindowBytes);
+  }
 }
 
 void AsyncIndStream::ReadDirect(uint64_t position, uint8_t* out, uint64_t length) {

@@ -2,8 +2,11 @@
 // container. The index reads in small pieces (48-byte leaves, one leaf's values,
 // then its time stamps), mostly going forward, so the adapter keeps a window of
 // the stream it read last and serves the pieces that fall inside it from memory.
-// The container owns the stream; the engine keeps each adapter alive as long as
-// the index managers that read through it.
+// The window adapts to how much of it is used: it grows while reads go through it
+// (one channel's leaves one after another) and shrinks when most of it is passed
+// over (leaves of many channels interleaved), so that reading one channel never
+// costs much more than its own bytes. The container owns the stream; the engine
+// keeps each adapter alive as long as the index managers that read through it.
 #pragma once
 
 #include <cstdint>
@@ -19,8 +22,9 @@ namespace Korvane::DataReader {
 
 class AsyncIndStream final : public Stream {
  public:
-  // Bytes one refill of the window reads (reads at least this long bypass it).
-  static constexpr uint64_t kWindowBytes = uint64_t{1} << 20;
+  // Bounds of one refill of the window; reads at least the window's size bypass it.
+  static constexpr uint64_t kMinWindowBytes = uint64_t{16} << 10;
+  static constexpr uint64_t kMaxWindowBytes = uint64_t{1} << 20;
 
   explicit AsyncIndStream(MultiStream::CStream* stream) noexcept : stream_(stream) {}
 
@@ -44,12 +48,16 @@ class AsyncIndStream final : public Stream {
 
  private:
   void ReadDirect(uint64_t position, uint8_t* out, uint64_t length);
+  // Sizes the next refill by how much of the window being replaced was read.
+  void AdaptWindow() noexcept;
 
   MultiStream::CStream* stream_;
   uint64_t position_ = 0;
   int64_t size_ = -1;
   std::vector<uint8_t> window_;
   uint64_t windowStart_ = 0;
+  uint64_t windowBytes_ = kMaxWindowBytes;  // size of the next refill
+  uint64_t windowServed_ = 0;               // bytes read from the current window
   uint64_t streamReads_ = 0;
 };
 
