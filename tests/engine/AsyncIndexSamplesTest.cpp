@@ -51,6 +51,7 @@ const IndexCase kCases[] = {
     {"FloatArrayFinalizedShared", kTypeFloat, 3, 7, true, false, 0.5},
     {"ComplexFloatUnfinishedShared", kTypeComplexFloat, 1, 4, false, false, 0},
     {"DoubleOneLeafPerSample", kTypeDouble, 1, 1, true, true, 1},
+    {"DoubleAllInOneLeaf", kTypeDouble, 1, 1000, false, true, 1},
 };
 
 class AsyncIndexSamples : public ::testing::TestWithParam<IndexCase> {};
@@ -61,6 +62,21 @@ TEST_P(AsyncIndexSamples, WindowsDeliverTheSamplesOfTheirRegions) {
   const BuiltRecording built = BuildIndexRecording(kRegions, c.finalized, {channel});
   OpenedRecording opened(built.recording);
   AsyncTest::CheckChannel(opened.engine(), opened.Channel("Math;1"), built.models[0], built.spans);
+  if (c.dataType != kTypeComplexFloat) return;
+  // The raw form of a complex channel: the stored halves as an unscaled KVComplex.
+  AsyncTest::Model unscaled = built.models[0];
+  unscaled.rawForm = ScaleType::Raw;
+  unscaled.scaled = nullptr;
+  unscaled.valueBytes = 16;
+  unscaled.values.clear();
+  for (size_t i = 0; i < built.models[0].times.size(); ++i) {
+    TestKit::ByteWriter parts;
+    for (double x : AsyncTest::DecodeValue(kTypeComplexFloat, built.models[0].values.data() + 8 * i)) parts.F64(x);
+    unscaled.values.insert(unscaled.values.end(), parts.bytes().begin(), parts.bytes().end());
+  }
+  for (const AsyncTest::Window& w : {AsyncTest::Window{0, 1000, 0, 2}, {50, 20, 1, 2}}) {
+    AsyncTest::CheckWindow(opened.engine(), opened.Channel("Math;1"), unscaled, built.spans, w);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engine, AsyncIndexSamples, ::testing::ValuesIn(kCases),
