@@ -162,14 +162,12 @@ inline void CheckWindow(CDataLoadEngine& engine, const CKVChannel& channel, cons
 // Counts over region ranges, then every standard window.
 inline void CheckChannel(CDataLoadEngine& engine, const CKVChannel& channel, const Model& model, const Spans& spans) {
   const int last = static_cast<int>(spans.size()) - 1;
-  for (const auto& [first, lastRegion] : std::vector<std::pair<int, int>>{{0, last}, {1, last}, {0, 99}, {2, 1}}) {
+  std::vector<std::pair<int, int>> ranges = {{0, last}, {1, last}, {0, 99}, {2, 1}};
+  for (int r = 0; r <= last; ++r) ranges.emplace_back(r, r);
+  for (const auto& [first, lastRegion] : ranges) {
     EXPECT_EQ(engine.GetAsyncSamplesCount(&channel, first, lastRegion),
               static_cast<int64_t>(Expected(model, spans, first, lastRegion).size()))
         << "regions " << first << "-" << lastRegion;
-  }
-  for (int r = 0; r <= last; ++r) {
-    EXPECT_EQ(engine.GetAsyncSamplesCount(&channel, r, r), static_cast<int64_t>(Expected(model, spans, r, r).size()))
-        << "region " << r;
   }
   EXPECT_EQ(engine.GetSamplesCount(&channel), static_cast<int64_t>(Expected(model, spans, 0, last).size()));
   for (const Window& w : StandardWindows(model, spans)) {
@@ -254,16 +252,6 @@ struct BuiltRecording {
   Spans spans;
 };
 
-// The base setup's data blocks and level-0 records over the regions, and their events.
-inline void AddRegions(TestKit::Recording& recording, const TestKit::DataLayout& layout) {
-  std::vector<std::vector<int32_t>> offsets;
-  for (size_t r = 0; r < layout.regions.size(); ++r) offsets.push_back({static_cast<int32_t>(layout.StoredBlockBase(r))});
-  recording.events = TestKit::RegionEventStream(layout, offsets);
-  const auto blocks = static_cast<int>(layout.StoredBlockCount());
-  recording.Add("DBDATA", EngineTest::DataBlocks(blocks));
-  recording.Add("IBDATA0", std::vector<uint8_t>(static_cast<size_t>(blocks) * EngineTest::kRecordBytes, 1));
-}
-
 // Channel c gets AsyncIndex 10 + c; online channels share "DBASDATX", "NDASDATX"
 // and "RNASDATX", offline ones the streams "OV", "ON" and "OR".
 inline BuiltRecording BuildIndexRecording(const std::vector<RecordedRegion>& regions, bool finalized,
@@ -319,10 +307,16 @@ inline BuiltRecording BuildIndexRecording(const std::vector<RecordedRegion>& reg
   }
   shared.EndRecords();
   own.EndRecords();
-  built.recording.setupText = setup.Text();
+  // The base setup's data blocks and level-0 records over the regions, and their events.
   DataLayout layout;
   layout.regions = regions;
-  AddRegions(built.recording, layout);
+  std::vector<std::vector<int32_t>> offsets;
+  for (size_t r = 0; r < regions.size(); ++r) offsets.push_back({static_cast<int32_t>(layout.StoredBlockBase(r))});
+  built.recording.setupText = setup.Text();
+  built.recording.events = RegionEventStream(layout, offsets);
+  const auto blocks = static_cast<int>(layout.StoredBlockCount());
+  built.recording.Add("DBDATA", EngineTest::DataBlocks(blocks));
+  built.recording.Add("IBDATA0", std::vector<uint8_t>(static_cast<size_t>(blocks) * EngineTest::kRecordBytes, 1));
   if (anyOnline) built.recording.AddIndex(shared.Streams());
   if (anyOffline) built.recording.AddIndex(own.Streams(), "OV", "ON", "OR");
   built.spans = RegionSpans(regions, EngineTest::kBlockSize, EngineTest::kSampleRate);
