@@ -39,6 +39,9 @@ const LegacyCase kCases[] = {
      {{2, 0, 7, 0}, {11, 0, 18, 20}}, 4},
     {"OnlineLevel0ComplexBuffers", kTypeComplexFloat, 1, 0, false, 48, {{0, 0, 4, 0}, {7, 0, 9, 0}},
      {{0, 0, 4, 0}, {7, 0, 9, 0}}, 6, 0, true},
+    // A sample every 150 positions leaves some blocks empty.
+    {"OnlineLevel0SparseWithEmptyBlocks", kTypeInt16, 1, 0, false, 16, {{0, 0, 8, 0}, {10, 0, 20, 0}},
+     {{0, 0, 8, 0}, {10, 0, 20, 0}}, 150},
     {"OnlineLevel1DoubleStopsInsideBlocks", kTypeDouble, 1, 1, false, 32, {{0, 0, 5, 0}, {6, 0, 13, 0}},
      {{0, 60, 4, 100}, {6, 0, 12, 1}}, 2},
 };

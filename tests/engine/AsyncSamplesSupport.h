@@ -119,6 +119,7 @@ inline std::vector<Window> StandardWindows(const Model& model, const Spans& span
       {2, 7, 1, 1},
       {1, 4, 1, 1},                           // before the cached window, same regions
       {0, static_cast<int>(total), 1, 99},    // the last region clamped
+      {1, 6, -2, 0},                          // the first region clamped
   };
   for (int64_t first = 0; first < total; first += 9) w.push_back({first, 9, 0, last});
   w.push_back({3, 4, 0, last});
@@ -162,7 +163,7 @@ inline void CheckWindow(CDataLoadEngine& engine, const CKVChannel& channel, cons
 // Counts over region ranges, then every standard window.
 inline void CheckChannel(CDataLoadEngine& engine, const CKVChannel& channel, const Model& model, const Spans& spans) {
   const int last = static_cast<int>(spans.size()) - 1;
-  std::vector<std::pair<int, int>> ranges = {{0, last}, {1, last}, {0, 99}, {2, 1}};
+  std::vector<std::pair<int, int>> ranges = {{0, last}, {1, last}, {-3, 0}, {0, 99}, {2, 1}};
   for (int r = 0; r <= last; ++r) ranges.emplace_back(r, r);
   for (const auto& [first, lastRegion] : ranges) {
     EXPECT_EQ(engine.GetAsyncSamplesCount(&channel, first, lastRegion),
