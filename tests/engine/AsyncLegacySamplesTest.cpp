@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(Engine, AsyncLegacySamples, ::testing::ValuesIn(kCases)
                          [](const auto& tp) { return std::string(tp.param.name); });
 
 // A CAN message stores only reduced time stamps (its tail at 0 in its slice); its
-// signals are decoded out of its samples.
+// signals are decoded out of its samples, also when the three are read in turn.
 TEST(AsyncLegacyCAN, DecodedSignalsOfAMessageInLegacyBlocks) {
   const LegacyCase c{"CAN", kTypeCAN8, 1, 0, false, 0, {{0, 0, 4, 0}, {6, 0, 9, 70}}, {{0, 0, 4, 0}, {6, 0, 9, 70}}, 3};
   const LegacyRecording built = BuildLegacyRecording(c, AsyncTest::DefineCANMessage);
@@ -70,6 +70,15 @@ TEST(AsyncLegacyCAN, DecodedSignalsOfAMessageInLegacyBlocks) {
     SCOPED_TRACE(index);
     AsyncTest::CheckChannel(opened.engine(), opened.Channel(index), AsyncTest::SignalModel(built.model, index[10] == '3'),
                             built.spans);
+  }
+  // The message and its signals read in turn each keep their own place.
+  const AsyncTest::Model models[] = {built.model, AsyncTest::SignalModel(built.model, true),
+                                     AsyncTest::SignalModel(built.model, false)};
+  const char* indexes[] = {"CAN;0;100", "CAN;0;100;3", "CAN;0;100;4"};
+  for (int64_t first = 0; first < 200; first += 11) {
+    for (size_t k = 0; k < 3; ++k) {
+      AsyncTest::CheckWindow(opened.engine(), opened.Channel(indexes[k]), models[k], built.spans, {first, 11, 0, 1});
+    }
   }
 }
 
