@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchBaselines.h"
 #include "bench/BenchRatio.h"
 #include "bench/BenchRecording.h"
 #include "setup/CKVChannel.h"
@@ -40,6 +41,11 @@ namespace {
 
 using namespace Korvane::DataReader;
 using Bench::BenchRecording;
+using Bench::Decode;
+using Bench::Evict;
+using Bench::File;
+using Bench::PreadChannel;
+using Bench::SequentialPass;
 using Bench::kBenchWindow;
 
 constexpr size_t kSequentialChunk = 4 << 20;
@@ -55,37 +61,6 @@ BenchRecording& Recording(int64_t samples) {
 }
 
 BenchRecording& MainRecording() { return Recording(Bench::BenchSamplesFromEnvironment()); }
-
-class File {
- public:
-  explicit File(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY)) {}
-  ~File() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-  int fd() const noexcept { return fd_; }
-
- private:
-  int fd_;
-};
-
-bool Cold() {
-  const char* text = std::getenv("KV_BENCH_COLD");
-  return text != nullptr && std::string(text) == "1";
-}
-
-// Drops a file's pages from the page cache (KV_BENCH_COLD=1 only).
-void Evict(const std::string& path) {
-#if defined(POSIX_FADV_DONTNEED)
-  if (!Cold()) return;
-  File file(path);
-  ::fdatasync(file.fd());
-  ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_DONTNEED);
-#else
-  (void)path;
-#endif
-}
 
 // The engine's view of the recording's channels, with their scale factors.
 struct EngineChannels {
@@ -104,56 +79,6 @@ struct EngineChannels {
     }
   }
 };
-
-// One sequential pass over the file with read() in large chunks.
-void SequentialPass(const std::string& path, std::vector<char>& buffer) {
-  File file(path);
-  while (::read(file.fd(), buffer.data(), buffer.size()) > 0) benchmark::DoNotOptimize(buffer.data());
-}
-
-double Decode(const uint8_t* at, int dataType) {
-  switch (dataType) {
-    case 2: {
-      int16_t v;
-      std::memcpy(&v, at, 2);
-      return v;
-    }
-    case 5: {
-      float v;
-      std::memcpy(&v, at, 4);
-      return v;
-    }
-    default: {
-      double v;
-      std::memcpy(&v, at, 8);
-      return v;
-    }
-  }
-}
-
-// The plain loop: each stored block's slice of the channel read with pread from
-// where the file holds it, converted to scaled doubles into a window buffer.
-void PreadChannel(const BenchRecording& recording, const File& file, int c, double scale, double offset,
-                  std::vector<uint8_t>& slice, std::vector<double>& window) {
-  const Bench::BenchChannel& channel = recording.channels()[static_cast<size_t>(c)];
-  const int64_t perBlock = Bench::kBenchBlockSize / channel.srDiv;
-  slice.resize(static_cast<size_t>(perBlock * channel.sampleBytes));
-  size_t filled = 0;
-  for (int64_t block = 0; block < recording.storedBlocks(); ++block) {
-    uint8_t* to = slice.data();
-    TestKit::ForEachFilePiece(recording.dataStream(), recording.pageHeaderBytes(),
-                              block * recording.blockBytes() + channel.dbOffset, static_cast<int64_t>(slice.size()),
-                              [&](int64_t at, int64_t n) {
-                                if (::pread(file.fd(), to, static_cast<size_t>(n), at) != n) std::abort();
-                                to += n;
-                              });
-    for (int64_t i = 0; i < perBlock; ++i) {
-      if (filled == window.size()) filled = 0;
-      window[filled++] = Decode(slice.data() + i * channel.sampleBytes, channel.dataType) * scale + offset;
-    }
-    benchmark::DoNotOptimize(window.data());
-  }
-}
 
 // Nanoseconds to convert every channel's slice of every stored block to scaled
 // doubles, from one block held in memory.

@@ -14,7 +14,10 @@ int main(int argc, char** argv) {
   }
   const std::string out = std::string(argv[1]) + "/";
   AbiTest::Recording recording;
-  recording.setup.AddChannel("Math;0", "Voltage", 2).Set("Unit", "V").Set("Scale", 2.0);
+  recording.setup.AddChannel("Math;0", "Voltage", 2)
+      .Set("Unit", "V")
+      .Set("Scale", 2.0)
+      .With(TestKit::OnlineInfoRecord(0));
   recording.setup.AddChannel("AI;1", "Spectrum", 10);
   recording.setup.AddChannel("AI;2", "Pictures", 12);
   recording.setup.AddChannel("AI;3", "Notes", 11);

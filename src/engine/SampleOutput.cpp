@@ -83,6 +83,21 @@ double SampleOutput::TimeOfPosition(int64_t position) const noexcept {
 void SampleOutput::Put(const uint8_t* bytes, int64_t count, int64_t position, int64_t step) {
   if (count <= 0) return;
   PutValues(bytes, count * valuesPerSample_);
+  PutTimes(count, position, step);
+}
+
+uint8_t* SampleOutput::PlainCopyDestination() const noexcept {
+  const bool plainCopy = scaleType_ == ScaleType::RawEx || (scaleType_ == ScaleType::Raw && !channel_.IsComplex());
+  return plainCopy && !charOutput_ && !decoded_ ? values_ : nullptr;
+}
+
+void SampleOutput::PutInPlace(int64_t count, int64_t position, int64_t step) {
+  if (count <= 0) return;
+  values_ += count * storedSampleBytes_;
+  PutTimes(count, position, step);
+}
+
+void SampleOutput::PutTimes(int64_t count, int64_t position, int64_t step) {
   if (timeStamps_ != nullptr) {
     double* out = timeStamps_ + delivered_;
     for (int64_t i = 0; i < count; ++i) out[i] = TimeOfPosition(position + i * step);

@@ -28,6 +28,11 @@ class SampleOutput {
   // Decodes `count` stored samples lying back to back at `bytes`; the first is at
   // full-rate position `position`, the next ones `step` positions apart.
   void Put(const uint8_t* bytes, int64_t count, int64_t position, int64_t step);
+  // Where `count` stored samples may be read straight into, when the output form is
+  // their plain copy (raw output of a channel with stored bytes of its own); else
+  // null. PutInPlace then accounts for them.
+  uint8_t* PlainCopyDestination() const noexcept;
+  void PutInPlace(int64_t count, int64_t position, int64_t step);
   // Decodes `count` stored samples whose time stamps (seconds) are `times`; null
   // when they were already written to TimeStampSlot().
   void PutTimed(const uint8_t* bytes, int64_t count, const double* times);
@@ -45,6 +50,7 @@ class SampleOutput {
 
  private:
   void PutValues(const uint8_t* bytes, int64_t values);
+  void PutTimes(int64_t count, int64_t position, int64_t step);
   void PutScaledPlain(const uint8_t* bytes, int64_t values);
   void PutDecodedRaw(const uint8_t* bytes, int64_t values);
   void PutBinary(const uint8_t* bytes, int64_t values);

@@ -135,8 +135,13 @@ void CDataLoadEngine::ReadDataBlockSamples(const CKVChannel& storage, const Sync
         output.Put(held + inSlice, take, region.startPosition + position, divider);
       } else {
         const int64_t at = CheckedAdd(CheckedMul(storedBlock, blockBytes, "block position"), inSlice, "block position");
-        ReadAt(dbData_, at, slice.data(), take * sampleBytes, "DBDATA");
-        output.Put(slice.data(), take, region.startPosition + position, divider);
+        if (uint8_t* destination = output.PlainCopyDestination()) {
+          ReadAt(dbData_, at, destination, take * sampleBytes, "DBDATA");
+          output.PutInPlace(take, region.startPosition + position, divider);
+        } else {
+          ReadAt(dbData_, at, slice.data(), take * sampleBytes, "DBDATA");
+          output.Put(slice.data(), take, region.startPosition + position, divider);
+        }
       }
       k += take;
     }

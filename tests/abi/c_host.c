@@ -31,6 +31,34 @@ static void expect(int condition, const char* what) {
   }
 }
 
+/* Reads every sample of a channel in two windows; the time stamps go up by one
+ * sample period at 1000 samples per second. */
+static void ReadSamples(KVReaderHandle reader, int32_t index) {
+  int64_t count = 0, i = 0;
+  double* values = NULL;
+  double* times = NULL;
+  int32_t half = 0;
+  expect(KVIGetScaledSamplesCount(reader, index, &count) == 0 && count > 1, "sample count");
+  expect(KVIGetScaledSamplesCount(reader, -1, &count) == 0 && count == -1, "sample count out of range");
+  expect(KVIGetScaledSamplesCount(reader, index, &count) == 0, "sample count again");
+  if (count <= 1 || count > 1000000) return;
+  values = (double*)calloc((size_t)count, sizeof(double));
+  times = (double*)calloc((size_t)count, sizeof(double));
+  half = (int32_t)(count / 2);
+  expect(KVIGetScaledSamples(reader, index, 0, half, values, times) == 0, "first window");
+  expect(KVIGetScaledSamples(reader, index, half, (int32_t)(count - half), values + half, times + half) == 0,
+         "second window");
+  for (i = 1; i < count; ++i) {
+    if (times[i] - times[i - 1] < 0.0009 || times[i] - times[i - 1] > 0.0011) {
+      expect(0, "time stamps one period apart");
+      break;
+    }
+  }
+  expect(KVIGetScaledSamples(reader, index, 0, 1, NULL, NULL) == NoMemoryAlloc, "null buffer");
+  free(values);
+  free(times);
+}
+
 /* Opens a recording through a caller-owned reader and walks its channel list. */
 static void OpenRecording(const char* path) {
   KVReaderHandle reader = NULL;
@@ -50,6 +78,7 @@ static void OpenRecording(const char* path) {
     expect(KVIGetChannelListItem(reader, 1, &index, name, unit, description, &color, &arraySize,
                                  (int32_t)sizeof name) == 0 && index == channels[1].index,
            "list item");
+    ReadSamples(reader, channels[0].index);
     free(channels);
   }
   expect(KVICloseDataFile(reader) == 0, "KVICloseDataFile");
