@@ -39,10 +39,14 @@ inline TestKit::SetupBuilder& BaseSetup(TestKit::SetupBuilder& setup, int starti
 // One opened recording with its engine.
 class OpenedRecording {
  public:
-  OpenedRecording(const TestKit::Recording& recording, bool initiate = true) {
+  // `container`, when given, opens the file instead of the one its packaging names.
+  OpenedRecording(const TestKit::Recording& recording, bool initiate = true,
+                  std::unique_ptr<MultiStream::CStreamContainer> container = nullptr) {
     const std::string path = dir_.File(recording.zipPackaged ? "recording.KXZ" : "recording.kvd");
     TestKit::WriteRecording(path, recording);
-    if (recording.zipPackaged) {
+    if (container) {
+      container_ = std::move(container);
+    } else if (recording.zipPackaged) {
       container_ = std::make_unique<MultiStream::CZipStream>();
     } else {
       container_ = std::make_unique<MultiStream::CMultiStream>();
