@@ -456,6 +456,176 @@ KV_API int64_t KVGetTextValuesCount(int32_t index);
 KV_API KVStatus KVGetTextValues(int32_t index, int32_t position, int32_t count, char *text, double *timeStamps);
 
 /* ======================================================================
+ * Header entries, array axes and events
+ * Header entries are the data-header channels: each holds one stored value or
+ * one stored text. Positions count from 0 over the header list, the event list
+ * or a channel's axes; a position outside 0 to count-1 gives 12. Every text
+ * output holds at most `maxLength` bytes with its terminator (shorter texts are
+ * zero-filled); a `maxLength` of 0 or less, or a null output, gives 5.
+ * ====================================================================== */
+
+/*! KVGetHeaderEntryCount() : the number of header entries.
+ *  KVGetHeaderEntryList() : one KVChannel per entry, as many as the count gives.
+ *  KVGetHeaderEntryListItem() : the entry at `position` split into fields; texts cut
+ *  to the smaller of `maxLength` and their record fields (100, 20, 200).
+ *  @return : the count (-1 on failure); 0, 5 a null array or output, 12 a position
+ *            out of range. */
+KV_API int32_t KVGetHeaderEntryCount(void);
+KV_API KVStatus KVIGetHeaderEntryCount(KVReaderHandle reader, int32_t *count);
+KV_API KVStatus KVGetHeaderEntryList(KVChannel *entries);
+KV_API KVStatus KVIGetHeaderEntryList(KVReaderHandle reader, KVChannel *entries);
+KV_API KVStatus KVGetHeaderEntryListItem(int32_t position, int32_t *index, char *name, char *unit,
+                                         char *description, uint32_t *color, int32_t *arraySize,
+                                         int32_t maxLength);
+KV_API KVStatus KVIGetHeaderEntryListItem(KVReaderHandle reader, int32_t position, int32_t *index, char *name,
+                                          char *unit, char *description, uint32_t *color, int32_t *arraySize,
+                                          int32_t maxLength);
+
+/*! KVGetHeaderEntryText() : the value of the header entry that is channel `index`,
+ *  as text: a text entry gives its text; a number is printed with "%i" for data
+ *  type 4 (int32), else with "%f" (six decimals); at most min(maxLength, 255)
+ *  bytes.
+ *  KVGetHeaderEntryTextF() : the same for the entry at header-list `position`.
+ *  KVGetHeaderEntryNameF(), KVGetHeaderEntryIDF() : its name, its "LogicalName".
+ *  @return : 0; 1 "Channel not stored" or "Channel value not available" (no value
+ *            stored); 4 the file is damaged; 5 a null text or `maxLength` of 0 or
+ *            less; 12 channel index or position out of range. */
+KV_API KVStatus KVGetHeaderEntryText(int32_t index, char *text, int32_t maxLength);
+KV_API KVStatus KVIGetHeaderEntryText(KVReaderHandle reader, int32_t index, char *text, int32_t maxLength);
+KV_API KVStatus KVGetHeaderEntryTextF(int32_t position, char *text, int32_t maxLength);
+KV_API KVStatus KVIGetHeaderEntryTextF(KVReaderHandle reader, int32_t position, char *text, int32_t maxLength);
+KV_API KVStatus KVGetHeaderEntryNameF(int32_t position, char *text, int32_t maxLength);
+KV_API KVStatus KVIGetHeaderEntryNameF(KVReaderHandle reader, int32_t position, char *text, int32_t maxLength);
+KV_API KVStatus KVGetHeaderEntryIDF(int32_t position, char *text, int32_t maxLength);
+KV_API KVStatus KVIGetHeaderEntryIDF(KVReaderHandle reader, int32_t position, char *text, int32_t maxLength);
+
+/*! KVGetArrayInfoCount() : the number of axes of channel `index` (0 for a plain channel).
+ *  KVGetArrayInfoList() : one KVArrayInfo per axis, in axis order.
+ *  KVGetArrayIndexValue(), KVGetArrayIndexValueF() : the value at `position` of axis
+ *  `axis`, as text (a stored text, or the number printed with the axis' precision)
+ *  or as a number.
+ *  @return : the count (-1 on failure); 0; 5 a null output; 12 channel index, axis
+ *            or position out of range. */
+KV_API int32_t KVGetArrayInfoCount(int32_t index);
+KV_API KVStatus KVIGetArrayInfoCount(KVReaderHandle reader, int32_t index, int32_t *count);
+KV_API KVStatus KVGetArrayInfoList(int32_t index, KVArrayInfo *infos);
+KV_API KVStatus KVIGetArrayInfoList(KVReaderHandle reader, int32_t index, KVArrayInfo *infos);
+KV_API KVStatus KVGetArrayIndexValue(int32_t index, int32_t axis, int32_t position, char *text, int32_t maxLength);
+KV_API KVStatus KVIGetArrayIndexValue(KVReaderHandle reader, int32_t index, int32_t axis, int32_t position,
+                                      char *text, int32_t maxLength);
+KV_API KVStatus KVGetArrayIndexValueF(int32_t index, int32_t axis, int32_t position, double *value);
+KV_API KVStatus KVIGetArrayIndexValueF(KVReaderHandle reader, int32_t index, int32_t axis, int32_t position,
+                                       double *value);
+
+/*! KVGetEventListCount() : the number of events in the event list.
+ *  KVGetEventList() : one KVEvent per event, in stored order (time in seconds, text
+ *  cut to 199 bytes).
+ *  KVGetEventListItem(), KVGetEventTimeF(), KVGetEventTextF(), KVGetEventTypeF() :
+ *  the fields of the event at `position`; each call costs the same whatever the
+ *  position.
+ *  @return : the count, time or type (-1 on failure); 0; 5 a null output; 12 a
+ *            position out of range. */
+KV_API int32_t KVGetEventListCount(void);
+KV_API KVStatus KVIGetEventListCount(KVReaderHandle reader, int32_t *count);
+KV_API KVStatus KVGetEventList(KVEvent *events);
+KV_API KVStatus KVIGetEventList(KVReaderHandle reader, KVEvent *events);
+KV_API KVStatus KVGetEventListItem(int32_t position, int32_t *type, double *time, char *text, int32_t maxLength);
+KV_API KVStatus KVIGetEventListItem(KVReaderHandle reader, int32_t position, int32_t *type, double *time,
+                                    char *text, int32_t maxLength);
+KV_API double KVGetEventTimeF(int32_t position);
+KV_API KVStatus KVIGetEventTimeF(KVReaderHandle reader, int32_t position, double *time);
+KV_API KVStatus KVGetEventTextF(int32_t position, char *text, int32_t maxLength);
+KV_API KVStatus KVIGetEventTextF(KVReaderHandle reader, int32_t position, char *text, int32_t maxLength);
+KV_API int32_t KVGetEventTypeF(int32_t position);
+KV_API KVStatus KVIGetEventTypeF(KVReaderHandle reader, int32_t position, int32_t *type);
+
+/* ======================================================================
+ * Tables
+ * Two flat tables over the channel list, for hosts that pass only numbers and
+ * texts. Reduced-data column r is statistic r % 4 (0 maximum, 1 minimum, 2
+ * average, 3 RMS) of channel-list entry r / 4, named after the channel with
+ * "_Max", "_Min", "_Ave" or "_RMS". A trigger is a recorded region, from 0; the
+ * trigger-data table gives each channel-list entry's samples inside it. Both
+ * tables give their x axis in "Seconds". Columns, positions and triggers outside
+ * the tables give 12; the index functions give -1 for a name no column has.
+ * ====================================================================== */
+
+/*! KVGetReducedDataChannelCountF() : the number of reduced-data columns (4 x the
+ *  channel list count).
+ *  KVGetReducedDataChannelNameF() : the name of column `column`, the channel's name
+ *  and its suffix cut together to `maxLength`.
+ *  KVGetReducedDataChannelIndexF() : the column of that exact name (case counts), or -1.
+ *  @return : the count or column (-1 on failure); 0; 5 a null text; 12 a column out
+ *            of range. */
+KV_API int32_t KVGetReducedDataChannelCountF(void);
+KV_API KVStatus KVIGetReducedDataChannelCountF(KVReaderHandle reader, int32_t *count);
+KV_API KVStatus KVGetReducedDataChannelNameF(int32_t column, char *text, int32_t maxLength);
+KV_API KVStatus KVIGetReducedDataChannelNameF(KVReaderHandle reader, int32_t column, char *text,
+                                              int32_t maxLength);
+KV_API int32_t KVGetReducedDataChannelIndexF(const char *name);
+KV_API KVStatus KVIGetReducedDataChannelIndexF(KVReaderHandle reader, const char *name, int32_t *column);
+
+/*! KVGetRecudedDataChannelInfoF() : a column's units ("Seconds" and the channel's
+ *  unit, each cut to its length), x start (always 0), its number of reduced values
+ *  and their rate (values per second).
+ *  KVGetRecudedDataF() : `count` values of the column from value `position` into y,
+ *  their time stamps into x unless it is null. KVGetRecudedYDataF() : without x.
+ *  KVGetRecudedDataAllF() : all four statistics of the column's channel.
+ *  @return : 0; 1 "Channel not stored"; 4 the file is damaged; 5 a null output
+ *            while count is above 0; 12 a column out of range. */
+KV_API KVStatus KVGetRecudedDataChannelInfoF(int32_t column, char *xUnit, int32_t xLength, char *yUnit,
+                                             int32_t yLength, double *xStart, int32_t *blocks, double *rate);
+KV_API KVStatus KVIGetRecudedDataChannelInfoF(KVReaderHandle reader, int32_t column, char *xUnit, int32_t xLength,
+                                              char *yUnit, int32_t yLength, double *xStart, int32_t *blocks,
+                                              double *rate);
+KV_API KVStatus KVGetRecudedDataF(int32_t column, double *x, double *y, int32_t position, int32_t count);
+KV_API KVStatus KVIGetRecudedDataF(KVReaderHandle reader, int32_t column, double *x, double *y, int32_t position,
+                                   int32_t count);
+KV_API KVStatus KVGetRecudedYDataF(int32_t column, double *y, int32_t position, int32_t count);
+KV_API KVStatus KVIGetRecudedYDataF(KVReaderHandle reader, int32_t column, double *y, int32_t position,
+                                    int32_t count);
+KV_API KVStatus KVGetRecudedDataAllF(int32_t column, double *minima, double *averages, double *maxima,
+                                     double *rmsValues, int32_t position, int32_t count);
+KV_API KVStatus KVIGetRecudedDataAllF(KVReaderHandle reader, int32_t column, double *minima, double *averages,
+                                      double *maxima, double *rmsValues, int32_t position, int32_t count);
+
+/*! KVGetTriggerDataTriggerCountF() : the number of triggers (recorded regions).
+ *  KVGetTriggerDataTriggerTimeF() : the start of trigger `trigger` in seconds.
+ *  KVGetTriggerDataChannelNameF() : the name of channel-list entry `position`.
+ *  KVGetTriggerDataChannelIndexF() : the channel-list position of that exact name, or -1.
+ *  @return : the count, time or position (-1 on failure); 0; 5 a null text; 12 a
+ *            trigger or position out of range. */
+KV_API int32_t KVGetTriggerDataTriggerCountF(void);
+KV_API KVStatus KVIGetTriggerDataTriggerCountF(KVReaderHandle reader, int32_t *count);
+KV_API double KVGetTriggerDataTriggerTimeF(int32_t trigger);
+KV_API KVStatus KVIGetTriggerDataTriggerTimeF(KVReaderHandle reader, int32_t trigger, double *time);
+KV_API KVStatus KVGetTriggerDataChannelNameF(int32_t position, char *text, int32_t maxLength);
+KV_API KVStatus KVIGetTriggerDataChannelNameF(KVReaderHandle reader, int32_t position, char *text,
+                                              int32_t maxLength);
+KV_API int32_t KVGetTriggerDataChannelIndexF(const char *name);
+KV_API KVStatus KVIGetTriggerDataChannelIndexF(KVReaderHandle reader, const char *name, int32_t *position);
+
+/*! KVGetTriggerDataChannelInfoF() : channel-list entry `position` inside trigger
+ *  `trigger`: units ("Seconds" and the channel's unit), x start (the time stamp of
+ *  its first sample in the region, 0 without one), its sample count in the region,
+ *  its rate and its channel type (KVChannelType).
+ *  KVGetTriggerDataF() : `count` scaled samples of the entry inside the trigger from
+ *  sample position `start` (truncated toward zero) into y, time stamps into x
+ *  unless it is null.
+ *  @return : 0; 1 "Channel not stored"; 4 the file is damaged; 5 a null output; 12
+ *            a trigger or position out of range, or a negative start. */
+KV_API KVStatus KVGetTriggerDataChannelInfoF(int32_t trigger, int32_t position, char *xUnit, int32_t xLength,
+                                             char *yUnit, int32_t yLength, double *xStart, double *count,
+                                             double *rate, int32_t *type);
+KV_API KVStatus KVIGetTriggerDataChannelInfoF(KVReaderHandle reader, int32_t trigger, int32_t position,
+                                              char *xUnit, int32_t xLength, char *yUnit, int32_t yLength,
+                                              double *xStart, double *count, double *rate, int32_t *type);
+KV_API KVStatus KVGetTriggerDataF(int32_t trigger, int32_t position, double *y, double *x, double start,
+                                  int32_t count);
+KV_API KVStatus KVIGetTriggerDataF(KVReaderHandle reader, int32_t trigger, int32_t position, double *y, double *x,
+                                   double start, int32_t count);
+
+/* ======================================================================
  * Reduced values
  * Reduced values are the statistics (minimum, maximum, average, RMS) the
  * recording stored per interval of AbsRate full-rate samples of a channel's first
