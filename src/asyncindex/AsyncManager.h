@@ -78,6 +78,11 @@ class AsyncManager {
   // Copies the samples from start up to end (Channel::getSamples).
   void getSamples(uint32_t index, const IterPtr& start, const IterPtr& end, void* values, TKey* timestamps,
                   uint64_t& count);
+  // Copies up to maxCount samples from it onwards and moves it behind them
+  // (Channel::copyForward); returns the number copied.
+  uint64_t copySamples(uint32_t index, IterPtr& it, uint64_t maxCount, void* values, TKey* timestamps) {
+    return loadedChannel(index).copyForward(it, maxCount, values, timestamps);
+  }
 
  private:
   void requireState(State state) const {

@@ -135,6 +135,12 @@ class Channel {
   // samples on entry and the number copied on return. Throws TooMuchDataException
   // when they do not fit, CursorEofException when the leaves end before end.
   void getSamples(const IterPtr& start, const IterPtr& end, void* values, TKey* timestamps, uint64_t& count);
+  // Copies up to maxCount samples from it onwards (values and time stamps; either
+  // buffer may be null), walking on to later leaves, and moves it behind the last
+  // sample copied. Returns the number copied, fewer than maxCount only where the
+  // channel's leaves end. One pass over the leaves: the way to read a long stretch
+  // window by window.
+  uint64_t copyForward(IterPtr& it, uint64_t maxCount, void* values, TKey* timestamps);
   // A fresh iterator at index 0 of leaf.
   IterPtr createIterator(const LeafPtr& leaf) { return iteratorAt(leaf, 0); }
 

@@ -304,6 +304,33 @@ void Channel<N, TKey, TComparer>::getSamples(const IterPtr& start, const IterPtr
 }
 
 template <uint32_t N, class TKey, class TComparer>
+uint64_t Channel<N, TKey, TComparer>::copyForward(IterPtr& it, uint64_t maxCount, void* values, TKey* timestamps) {
+  if (!it || maxCount == 0) return 0;
+  auto* valueOut = static_cast<uint8_t*>(values);
+  LeafPtr leaf = it->getLeaf();
+  uint32_t index = it->getIndex();
+  uint64_t copied = 0;
+  WalkBudget budget(*loader_);
+  while (copied < maxCount) {
+    if (index >= leaf->getCount()) {
+      LeafPtr next = nextLeaf(leaf);
+      if (!next) break;
+      budget.step();
+      leaf = std::move(next);
+      index = 0;
+      continue;
+    }
+    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(leaf->getCount() - index, maxCount - copied));
+    copyFromLeaf(*leaf, index, n, valueOut != nullptr ? valueOut + copied * valueSize_ : nullptr,
+                 timestamps != nullptr ? timestamps + copied : nullptr);
+    copied += n;
+    index += n;
+  }
+  it = leaf == it->getLeaf() ? sibling(it, index) : iteratorAt(leaf, index);
+  return copied;
+}
+
+template <uint32_t N, class TKey, class TComparer>
 void Channel<N, TKey, TComparer>::copyFromLeaf(const Leaf& leaf, uint32_t from, uint32_t n, uint8_t* values,
                                                TKey* timestamps) {
   uint64_t start = 0;

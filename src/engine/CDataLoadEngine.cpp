@@ -9,6 +9,7 @@
 #include "common/DataReaderLibException.h"
 #include "engine/AsyncIndStream.h"
 #include "engine/CheckAndRepairEventList.h"
+#include "engine/IndexErrors.h"
 #include "engine/StoredReads.h"
 #include "events/CKVEventHelper.h"
 #include "multistream/CBaseStream.h"
@@ -52,17 +53,6 @@ int ClampToInt(int64_t value) {
 
 std::string CodeWithDigit(const char* prefix, int digit) { return prefix + std::to_string(digit); }
 
-// The index rethrows its own corruption as the library's, so the host sees a
-// damaged file rather than an index failure.
-template <class Action>
-void WithIndexCorruptionMapped(Action action) {
-  try {
-    action();
-  } catch (const CorruptIndexException& error) {
-    throw FileCorruptException(error.what());
-  }
-}
-
 // Two channels of one index naming the same AsyncIndex: the setup is damaged, so
 // the host sees a corrupt file rather than the index's refusal.
 void AddIndexChannel(AsyncIndexManager& manager, uint32_t index, uint32_t valueSize) {
@@ -99,7 +89,10 @@ void CDataLoadEngine::Initiate() {
   DecideStoringKind();
   if (storingKind_ != Mixed) RepairRegions();
   CopyRegions();
-  queries_.resize(setup_->GetChannelList().size());
+  const auto& channels = setup_->GetChannelList();
+  queries_.resize(channels.size());
+  for (size_t i = 0; i < channels.size(); ++i) queryOfChannel_.emplace(channels[i].get(), i);
+  AttachBinaryStreams();
   sharedManager_ = std::make_unique<AsyncIndexManager>();
   nodeStreamManagers_.clear();
   AttachSharedIndex();
@@ -109,6 +102,7 @@ void CDataLoadEngine::Initiate() {
 void CDataLoadEngine::Clear() {
   regions_.clear();
   queries_.clear();
+  queryOfChannel_.clear();
   blockWindow_.Reset();
   // The managers read through adapters over the container's streams, which go
   // with the file: nothing of them may outlive it.
@@ -194,6 +188,15 @@ void CDataLoadEngine::CopyRegions() {
   if (count < 0) throw std::length_error("negative region count");
   regions_.assign(static_cast<size_t>(count), Events::KVStartStopEvent{});
   if (count > 0) events_->GetStartStopEventList(regions_.data());
+}
+
+void CDataLoadEngine::AttachBinaryStreams() {
+  for (const auto& channel : setup_->GetChannelList()) {
+    if (!channel->IsBinary() || channel->OnlineInfo == nullptr) continue;
+    const CKVOnlineInfo& online = *channel->OnlineInfo;
+    const std::string code(online.BinStream, strnlen(online.BinStream, sizeof(online.BinStream)));
+    channel->BinaryStream = code.empty() ? nullptr : container_->StreamByCode(code.c_str());
+  }
 }
 
 CDataLoadEngine::StreamPtr CDataLoadEngine::KeepAdapter(std::vector<StreamPtr>& list, CBaseStream* stream) {
@@ -327,16 +330,19 @@ double CDataLoadEngine::getEventStopTime(int region) const {
   return static_cast<double>(Region(region).stop_pos) / setup_->GetSampleRate();
 }
 
+// A stored block becomes a recording interval by adding the intervals of the gaps
+// before its region: whole intervals, as a region starting inside an interval
+// still stores that interval whole.
 double CDataLoadEngine::getBlockTS(const CKVChannel* channel, int region, int block) const {
   const int level = ChannelLevel(channel);
-  const auto absRate = static_cast<double>(std::max<int64_t>(setup_->GetIBAbsRate(level), 1));
-  auto shifted = static_cast<double>(block);
+  const int64_t absRate = std::max<int64_t>(setup_->GetIBAbsRate(level), 1);
+  int64_t shifted = block;
   if (storingKind_ != Mixed) {
     const Events::KVStartStopEvent& r = Region(region);
-    shifted += static_cast<double>(r.start_block - r.stored_block_base[level]) *
-               static_cast<double>(setup_->GetBlockSize()) / absRate;
+    const int64_t gapBlocks = r.start_block - r.stored_block_base[level];
+    shifted += CheckedMul(gapBlocks, setup_->GetBlockSize(), "stored_block_base") / absRate;
   }
-  return shifted * absRate / setup_->GetSampleRate();
+  return static_cast<double>(shifted) * static_cast<double>(absRate) / setup_->GetSampleRate();
 }
 
 void CDataLoadEngine::getChBlockNoForStartStopEvent(int region, const CKVChannel* channel, int& first,
@@ -346,7 +352,8 @@ void CDataLoadEngine::getChBlockNoForStartStopEvent(int region, const CKVChannel
   const int64_t mid = std::max<int64_t>(setup_->GetIBAbsMidRate(level), 1);
   const int64_t startBlock = r.start_block / mid;
   int64_t b = startBlock;
-  int64_t c = CeilDiv(r.stop_block, mid);
+  // A stop inside a block leaves that partly filled block stored.
+  int64_t c = CeilDiv(static_cast<int64_t>(r.stop_block) + (r.stop_offset > 0 ? 1 : 0), mid);
   int64_t skip = 0;
   if (HasOfflineData(channel)) {
     // The channel's own streams may begin later or end earlier than the region.
@@ -391,6 +398,7 @@ AsyncIndexManager* CDataLoadEngine::getChannelAsyncManager(const CKVChannel* cha
 int64_t CDataLoadEngine::GetSamplesCount(const CKVChannel* channel, int firstRegion, int lastRegion) const {
   if (channel->SingleValue) return GetSingleValueCount(channel);
   if (storingKind_ == Reduced) return 0;
+  if (channel->Async) return GetAsyncSamplesCount(channel, firstRegion, lastRegion);
   return GetSyncSamplesCount(channel, firstRegion, lastRegion);
 }
 

@@ -58,6 +58,7 @@ struct TAsyncSamplesQuery {
   int region = -1;                     // the region the window stopped in
   int block = -1;                      // legacy blocks: the block it stopped in
   AsyncIndexManager::IterPtr iterator; // index: where the window stopped
+  int64_t regionEnd = -1;              // index: number of the first sample behind `region`
   int firstRegion = -1;
   int lastRegion = -1;
 };
@@ -248,6 +249,43 @@ class CDataLoadEngine {
   static int64_t BlocksLeft(const SyncWindow& window, const SampleOutput& output, int64_t divider,
                             int64_t blockSize) noexcept;
 
+  // A window of asynchronous samples: count samples from number first, numbered
+  // over regions firstRegion to lastRegion (both existing).
+  struct AsyncWindow {
+    int64_t first;
+    int64_t count;
+    int firstRegion;
+    int lastRegion;
+  };
+  // The channel's query, when it holds for a window over the window's regions.
+  TAsyncSamplesQuery& QueryOf(const CKVChannel* channel);
+  static bool Resumes(const TAsyncSamplesQuery& query, const AsyncWindow& window) noexcept;
+
+  // Legacy blocks (LegacyAsyncSamples.cpp): where a channel's tails and block data
+  // lie.
+  struct LegacyAsyncSource;
+  struct LegacyBlock;
+  LegacyAsyncSource LegacySourceOf(const CKVChannel& storage) const;
+  LegacyBlock ReadLegacyTail(const LegacyAsyncSource& source, int64_t block) const;
+  void ReadLegacyTimes(const LegacyAsyncSource& source, const LegacyBlock& block, std::vector<float>& times) const;
+  int64_t LegacyAsyncSamplesCount(const CKVChannel& storage, int firstRegion, int lastRegion) const;
+  // Samples in one region: the samples before its stop minus those before its start.
+  int64_t getAsyncSampleCountInEventRegion(const LegacyAsyncSource& source, const CKVChannel& storage,
+                                           int region) const;
+  // Samples of the channel with a time stamp below t, searched from `block`.
+  int64_t getAsyncSampleCountToTimestamp(const LegacyAsyncSource& source, const CKVChannel& storage, int region,
+                                         double t, int64_t block, int64_t maxBlock) const;
+  void ReadLegacyAsyncSamples(const CKVChannel& storage, const AsyncWindow& window, TAsyncSamplesQuery& query,
+                              SampleOutput& output);
+
+  // Timestamp index (IndexAsyncSamples.cpp).
+  int64_t IndexAsyncSamplesCount(const CKVChannel& storage, int firstRegion, int lastRegion) const;
+  void ReadIndexAsyncSamples(const CKVChannel& storage, const AsyncWindow& window, TAsyncSamplesQuery& query,
+                             SampleOutput& output);
+
+  // Sets each binary channel's BinaryStream from its online BinStream name.
+  void AttachBinaryStreams();
+
   // One kept adapter per stream handed to a manager, as a shared-stream pointer.
   StreamPtr KeepAdapter(std::vector<StreamPtr>& list, MultiStream::CBaseStream* stream);
   void OpenDataStreams();
@@ -275,6 +313,7 @@ class CDataLoadEngine {
   std::map<std::string, std::unique_ptr<AsyncIndexManager>> nodeStreamManagers_;
   int ibLevelCount_ = 0;
   std::vector<TAsyncSamplesQuery> queries_;
+  std::unordered_map<const CKVChannel*, size_t> queryOfChannel_;
   std::vector<Events::KVStartStopEvent> regions_;
   DataBlockWindow blockWindow_;
   MultiStream::CStreamContainer* container_ = nullptr;

@@ -34,12 +34,6 @@ int64_t SaturatingMul(int64_t a, int64_t b) {
   return product;
 }
 
-int64_t SaturatingAdd(int64_t a, int64_t b) {
-  int64_t sum = 0;
-  if (__builtin_add_overflow(a, b, &sum)) return b < 0 ? -kInt64Max : kInt64Max;
-  return sum;
-}
-
 
 int32_t ClampToBlock(int64_t block) {
   return static_cast<int32_t>(std::clamp<int64_t>(block, std::numeric_limits<int32_t>::min(),

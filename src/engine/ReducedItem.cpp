@@ -40,6 +40,14 @@ int64_t OwnReducedStride(const CKVChannel& channel) noexcept {
   return stride;
 }
 
+int64_t CalculateReducedRecAsyncOffset(const CKVChannel& channel) noexcept {
+  if (channel.getOnlyIBTimeStamp()) return 0;
+  const int values = HasComplexBuffers(channel) ? Layout::kComplexBufferValues : Layout::kPlainValues;
+  constexpr int64_t kArrayPartBytes = 8;
+  return static_cast<int64_t>(channel.getIBArrayChSize()) * kArrayPartBytes +
+         static_cast<int64_t>(channel.getIBItemChSize()) * values * ValueBytes(channel);
+}
+
 ReducedItemDecoder::ReducedItemDecoder(const CKVChannel& channel) noexcept
     : valueBytes_(ValueBytes(channel)),
       hasRms_(!HasComplexBuffers(channel)),

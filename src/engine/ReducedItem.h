@@ -44,6 +44,10 @@ bool HasComplexBuffers(const CKVChannel& channel) noexcept;
 int ReducedReadBytes(const CKVChannel& channel) noexcept;
 // Bytes from one item to the next in a stream of the channel's own.
 int64_t OwnReducedStride(const CKVChannel& channel) noexcept;
+// Where an asynchronous channel's tail lies in its part of a reduced record:
+// behind its statistics items, or at 0 for a channel that stores only reduced
+// time stamps.
+int64_t CalculateReducedRecAsyncOffset(const CKVChannel& channel) noexcept;
 
 // One item, scaled by the channel; minimum <= maximum even for negative scales.
 struct ScaledReducedValue {

@@ -4,6 +4,7 @@
 // the channel model's decoders.
 #include "engine/SampleOutput.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -60,6 +61,7 @@ SampleOutput::SampleOutput(const CKVChannel& channel, const CKVChannel& storage,
     : channel_(channel),
       storage_(storage),
       values_(static_cast<uint8_t*>(values)),
+      binaryOutput_(static_cast<uint8_t*>(values)),
       timeStamps_(timeStamps),
       charOutput_(charOutput),
       chars_(chars),
@@ -88,9 +90,34 @@ void SampleOutput::Put(const uint8_t* bytes, int64_t count, int64_t position, in
   delivered_ += count;
 }
 
+void SampleOutput::PutTimed(const uint8_t* bytes, int64_t count, const double* times) {
+  if (count <= 0) return;
+  PutValues(bytes, count * valuesPerSample_);
+  if (timeStamps_ != nullptr && times != nullptr) {
+    std::memcpy(timeStamps_ + delivered_, times, static_cast<size_t>(count) * sizeof(double));
+  }
+  delivered_ += count;
+}
+
 void SampleOutput::PutValues(const uint8_t* bytes, int64_t values) {
   if (charOutput_) {
     for (int64_t i = 0; i < values; ++i) *chars_++ = channel_.GetValueToChar(bytes + i * storedValueBytes_);
+    return;
+  }
+  if (scaleType_ == ScaleType::BinaryData || scaleType_ == ScaleType::BinaryPacked ||
+      scaleType_ == ScaleType::BinaryRecords) {
+    PutBinary(bytes, values);
+    return;
+  }
+  if (channel_.IsCANPortChannel() && !decoded_) {
+    // A port channel carries whole bus frames: they have a raw form but no number.
+    if (scaleType_ == ScaleType::Scaled) {
+      std::memset(values_, 0, static_cast<size_t>(values) * 8);
+      values_ += values * 8;
+    } else if (scaleType_ == ScaleType::Raw || scaleType_ == ScaleType::RawEx) {
+      std::memcpy(values_, bytes, static_cast<size_t>(values * storedValueBytes_));
+      values_ += values * storedValueBytes_;
+    }
     return;
   }
   if (channel_.IsComplex()) {
@@ -152,6 +179,29 @@ void SampleOutput::PutScaledPlain(const uint8_t* bytes, int64_t values) {
         const double value = channel_.GetScaledValue(channel_.GetValueToDouble(bytes + i * storedValueBytes_));
         std::memcpy(values_ + i * 8, &value, 8);
       }
+  }
+}
+
+// A binary channel's samples locate payloads in its binary stream: the payload
+// forms copy them into the buffer, the record form copies the 16-byte locators as
+// stored (little-endian, as KVBinarySample holds them). Any other channel asked for
+// records gets its stored bytes in 16-byte slots, zero-padded, so that nothing is
+// read beyond a sample.
+void SampleOutput::PutBinary(const uint8_t* bytes, int64_t values) {
+  constexpr int64_t kRecordBytes = 16;
+  if (scaleType_ == ScaleType::BinaryRecords) {
+    const size_t copied = static_cast<size_t>(std::min<int64_t>(storedValueBytes_, kRecordBytes));
+    for (int64_t i = 0; i < values; ++i) {
+      std::memset(values_ + i * kRecordBytes, 0, kRecordBytes);
+      std::memcpy(values_ + i * kRecordBytes, bytes + i * storedValueBytes_, copied);
+    }
+    values_ += values * kRecordBytes;
+    return;
+  }
+  if (!channel_.IsBinary()) return;
+  int64_t position = 0;
+  for (int64_t i = 0; i < values; ++i) {
+    channel_.GetBinDataFromBuf(bytes, position, binaryOutput_, binaryBytes_, binaryCapacity_, scaleType_);
   }
 }
 

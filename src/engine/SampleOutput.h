@@ -28,6 +28,17 @@ class SampleOutput {
   // Decodes `count` stored samples lying back to back at `bytes`; the first is at
   // full-rate position `position`, the next ones `step` positions apart.
   void Put(const uint8_t* bytes, int64_t count, int64_t position, int64_t step);
+  // Decodes `count` stored samples whose time stamps (seconds) are `times`; null
+  // when they were already written to TimeStampSlot().
+  void PutTimed(const uint8_t* bytes, int64_t count, const double* times);
+  // Where the time stamp of the next sample goes (null when none are wanted).
+  double* TimeStampSlot() const noexcept { return timeStamps_ != nullptr ? timeStamps_ + delivered_ : nullptr; }
+
+  // The binary forms write payloads into the value buffer, of `capacity` bytes.
+  void SetBinaryCapacity(int capacity) noexcept { binaryCapacity_ = capacity; }
+  // Bytes of payload written by the binary forms so far (the last payload's size
+  // for BinaryData).
+  int BinaryBytes() const noexcept { return binaryBytes_; }
 
   // Samples delivered so far.
   int64_t Delivered() const noexcept { return delivered_; }
@@ -36,11 +47,13 @@ class SampleOutput {
   void PutValues(const uint8_t* bytes, int64_t values);
   void PutScaledPlain(const uint8_t* bytes, int64_t values);
   void PutDecodedRaw(const uint8_t* bytes, int64_t values);
+  void PutBinary(const uint8_t* bytes, int64_t values);
   double TimeOfPosition(int64_t position) const noexcept;
 
   const CKVChannel& channel_;
   const CKVChannel& storage_;
   uint8_t* values_;
+  uint8_t* binaryOutput_;       // the payload forms write from the buffer's start
   double* timeStamps_;
   bool charOutput_;
   char* chars_;
@@ -54,6 +67,8 @@ class SampleOutput {
   double factor_ = 1;
   double summand_ = 0;
   int64_t delivered_ = 0;
+  int binaryCapacity_ = 0;
+  int binaryBytes_ = 0;
 };
 
 }  // namespace Korvane::DataReader

@@ -23,6 +23,13 @@ int64_t CheckedAdd(int64_t a, int64_t b, const char* what) {
   return result;
 }
 
+int64_t SaturatingAdd(int64_t a, int64_t b) noexcept {
+  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+  int64_t sum = 0;
+  if (__builtin_add_overflow(a, b, &sum)) return b < 0 ? -kMax : kMax;
+  return sum;
+}
+
 void ReadAt(MultiStream::CStream* stream, int64_t position, void* buffer, int64_t length, const char* what) {
   if (stream == nullptr || length < 0 || length > std::numeric_limits<int32_t>::max() || position < 0 ||
       position > stream->Size() - length) {

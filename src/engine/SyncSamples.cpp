@@ -193,9 +193,13 @@ void CDataLoadEngine::ReadOwnStreamSamples(const CKVChannel& storage, const Sync
 void CDataLoadEngine::GetSamples(const CKVChannel* channel, int64_t first, int count, void* values,
                                  double* timeStamps, int firstRegion, int lastRegion, ScaleType scaleType) {
   if (channel->IsBinary()) return;
-  if (channel->Async || channel->SingleValue) {
-    // Asynchronous and single values have readers of their own, not this one.
-    throw DataReaderLibException(Error, "Asynchronous and single values are not read as synchronous samples");
+  if (channel->Async) {
+    GetAsyncSamples(channel, first, count, values, timeStamps, firstRegion, lastRegion, false, nullptr, scaleType);
+    return;
+  }
+  if (channel->SingleValue) {
+    // Single values have a reader of their own, not this one.
+    throw DataReaderLibException(Error, "Single values are not read as samples");
   }
   GetSyncSamples(channel, first, count, values, timeStamps, firstRegion, lastRegion, false, nullptr, scaleType);
 }

@@ -1,8 +1,11 @@
 target_sources(kv_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/AsyncIndStream.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/AsyncSamples.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CDataLoadEngine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CheckAndRepairEventList.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataBlockWindow.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/IndexAsyncSamples.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LegacyAsyncSamples.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReducedItem.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReducedValues.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SampleOutput.cpp
