@@ -66,6 +66,12 @@ int64_t AsyncBenchSamplesFromEnvironment() {
   return samples;
 }
 
+int64_t AsyncBenchRecording::LegacyTailOffset() noexcept { return kLegacyTailOffset; }
+int64_t AsyncBenchRecording::LegacyRecordStride() noexcept { return kRecordBytes; }
+double AsyncBenchRecording::LegacyBlockTime(int64_t block) noexcept {
+  return static_cast<double>(block * kBlockSize) / kSampleRate;
+}
+
 double AsyncBenchRecording::Value(int64_t k) noexcept { return static_cast<double>(k) * 0.25 - 1000.0; }
 
 // Sample k lies in position k's interval, up to 0.9 of it late: increasing,

@@ -47,6 +47,11 @@ class AsyncBenchRecording {
   // level-0 records that carry its tails in "IBDATA0".
   StreamRange LegacyDataBytes() const { return {"DBASDAT0", 0, legacyDataBytes_}; }
   StreamRange LegacyRecordBytes() const { return {"IBDATA0", 0, legacyRecordBytes_}; }
+  // Where block b's tail lies in "IBDATA0": b x LegacyRecordStride() + LegacyTailOffset().
+  static int64_t LegacyTailOffset() noexcept;
+  static int64_t LegacyRecordStride() noexcept;
+  // Block b's time in seconds (its level-0 interval).
+  static double LegacyBlockTime(int64_t block) noexcept;
 
   // The baselines' read: the range's bytes with pread, page payload by page payload
   // (64 KB) from where the file holds them, into `out`, bypassing the container.
