@@ -344,6 +344,119 @@ KV_API KVStatus KVIGetChannelProps(KVReaderHandle reader, int32_t index, int32_t
 
 /* ======================================================================
  * Samples
+ * A channel's samples are numbered from 0 over all recorded regions, in time
+ * order; time stamps are seconds from the start of the measurement, one per sample
+ * (an array channel gives array_size values per sample). Synchronous channels have
+ * a sample every SRDiv full-rate positions; asynchronous ones carry their own time
+ * stamps; a single-value channel has one sample, its value (time stamp: the last
+ * stop). A window that runs past the stored samples ends early: the elements
+ * behind the last sample are left as they were. A count of 0 or less reads
+ * nothing. Passing a time-stamp buffer of null skips the time stamps.
+ * ====================================================================== */
+
+/*! KVGetScaledSamplesCount(), KVGetRawSamplesCount(), KVGetComplexScaledSamplesCount(),
+ *  KVGetComplexRawSamplesCount(), KVGetBinarySamplesCount() : the samples stored for a
+ *  channel (the same number for every form).
+ *  @return : the count; -1 for a channel index outside the channel list or any
+ *            failure (KVGetLastStatus). The KVI forms return the status (0 also for an
+ *            index out of range, with *count = -1; 5 a null count). */
+KV_API int64_t KVGetScaledSamplesCount(int32_t index);
+KV_API KVStatus KVIGetScaledSamplesCount(KVReaderHandle reader, int32_t index, int64_t *count);
+KV_API int64_t KVGetRawSamplesCount(int32_t index);
+KV_API KVStatus KVIGetRawSamplesCount(KVReaderHandle reader, int32_t index, int64_t *count);
+KV_API int64_t KVGetComplexScaledSamplesCount(int32_t index);
+KV_API KVStatus KVIGetComplexScaledSamplesCount(KVReaderHandle reader, int32_t index, int64_t *count);
+KV_API int64_t KVGetComplexRawSamplesCount(int32_t index);
+KV_API KVStatus KVIGetComplexRawSamplesCount(KVReaderHandle reader, int32_t index, int64_t *count);
+KV_API int64_t KVGetBinarySamplesCount(int32_t index);
+KV_API KVStatus KVIGetBinarySamplesCount(KVReaderHandle reader, int32_t index, int64_t *count);
+
+/*! KVGetScaledSamples() : `count` samples from sample number `position`, scaled
+ *  (raw * scale + offset), one double per value, into `data`.
+ *  KVGetRawSamples() : the same samples as stored: the channel's data type, its
+ *  sample size in bytes per value (a decoded digital-input bit or CAN signal: its
+ *  decoded number in its own data type).
+ *  @return : 0; 1 "Channel not stored"; 4 the file is damaged; 5 a null `data` while
+ *            count is above 0; 10 a CAN channel that is neither the port channel nor
+ *            a decoded signal (the buffers are filled all the same); 12 channel index
+ *            out of range. */
+KV_API KVStatus KVGetScaledSamples(int32_t index, int64_t position, int32_t count, double *data,
+                                   double *timeStamps);
+KV_API KVStatus KVIGetScaledSamples(KVReaderHandle reader, int32_t index, int64_t position, int32_t count,
+                                    double *data, double *timeStamps);
+KV_API KVStatus KVGetRawSamples(int32_t index, int64_t position, int32_t count, void *data, double *timeStamps);
+KV_API KVStatus KVIGetRawSamples(KVReaderHandle reader, int32_t index, int64_t position, int32_t count, void *data,
+                                 double *timeStamps);
+
+/*! KVGetComplexScaledSamples(), KVGetComplexRawSamples() : samples of a complex
+ *  channel as KVComplex, both parts scaled or both as stored.
+ *  @return : as KVGetScaledSamples(), without the CAN test. */
+KV_API KVStatus KVGetComplexScaledSamples(int32_t index, int64_t position, int32_t count, KVComplex *data,
+                                          double *timeStamps);
+KV_API KVStatus KVIGetComplexScaledSamples(KVReaderHandle reader, int32_t index, int64_t position, int32_t count,
+                                           KVComplex *data, double *timeStamps);
+KV_API KVStatus KVGetComplexRawSamples(int32_t index, int64_t position, int32_t count, KVComplex *data,
+                                       double *timeStamps);
+KV_API KVStatus KVIGetComplexRawSamples(KVReaderHandle reader, int32_t index, int64_t position, int32_t count,
+                                        KVComplex *data, double *timeStamps);
+
+/*! KVGetBinarySamples() : the payload of binary sample number `position` into
+ *  `buffer`; *size holds the buffer's capacity on entry and the payload's size on
+ *  return; *timeStamp receives the sample's time stamp (may be null).
+ *  @return : 0; 4 the file is damaged; 5 a null buffer, a null or zero size, or a
+ *            payload larger than the capacity; 12 channel index out of range. */
+KV_API KVStatus KVGetBinarySamples(int32_t index, int64_t position, char *buffer, double *timeStamp,
+                                   int32_t *size);
+KV_API KVStatus KVIGetBinarySamples(KVReaderHandle reader, int32_t index, int64_t position, char *buffer,
+                                    double *timeStamp, int32_t *size);
+
+/*! KVGetBinarySamplesEx() : `count` payloads from sample number `position`, packed
+ *  one after another, each as an int32 length followed by its bytes; *size holds the
+ *  capacity on entry and the bytes used on return.
+ *  @return : as KVGetBinarySamples(); 5 also when a payload no longer fits (the
+ *            payloads before it are in the buffer, *size counts them). */
+KV_API KVStatus KVGetBinarySamplesEx(int32_t index, int64_t position, int32_t count, char *buffer,
+                                     double *timeStamps, int32_t *size);
+KV_API KVStatus KVIGetBinarySamplesEx(KVReaderHandle reader, int32_t index, int64_t position, int32_t count,
+                                      char *buffer, double *timeStamps, int32_t *size);
+
+/*! KVGetBinRecSamples() : `count` payload locators (KVBinarySample) from sample
+ *  number `position`, one time stamp each. KVGetBinData() reads the payload of one.
+ *  @return : 0; 4 the file is damaged; 5 null records while count is above 0; 12
+ *            channel index out of range. */
+KV_API KVStatus KVGetBinRecSamples(int32_t index, int64_t position, int32_t count, KVBinarySample *records,
+                                   double *timeStamps);
+KV_API KVStatus KVIGetBinRecSamples(KVReaderHandle reader, int32_t index, int64_t position, int32_t count,
+                                    KVBinarySample *records, double *timeStamps);
+
+/*! KVGetBinData() : the payload `sample` locates, into `buffer` used as a ring of
+ *  `size` bytes: written from *position modulo size to the ring's end, the rest
+ *  from the ring's start; *position advances by the bytes written before the
+ *  wrap, or becomes the number written after it.
+ *  @return : 0; 4 the locator points outside the channel's payload stream; 5 a
+ *            null argument, or a payload larger than the ring (nothing written); 12
+ *            channel index out of range. */
+KV_API KVStatus KVGetBinData(int32_t index, const KVBinarySample *sample, char *buffer, int64_t *position,
+                             int32_t size);
+KV_API KVStatus KVIGetBinData(KVReaderHandle reader, int32_t index, const KVBinarySample *sample, char *buffer,
+                              int64_t *position, int32_t size);
+
+/*! KVGetTextValuesCount() : the text values of a channel on the active reader: its
+ *  samples, or 1 for a single value.
+ *  @return : the count; -1 for a channel index out of range; after any other
+ *            failure the status code. */
+KV_API int64_t KVGetTextValuesCount(int32_t index);
+
+/*! KVGetTextValues() : `count` values from value number `position` as text on the
+ *  active reader: each value takes array_size bytes of `text` (256 for a text
+ *  channel: its characters, zero-terminated for a single value), with one time
+ *  stamp per value.
+ *  @return : 0; 4 the file is damaged; 5 a null text buffer; 11 no active reader;
+ *            12 channel index out of range. */
+KV_API KVStatus KVGetTextValues(int32_t index, int32_t position, int32_t count, char *text, double *timeStamps);
+
+/* ======================================================================
+ * Reduced values
  * Reduced values are the statistics (minimum, maximum, average, RMS) the
  * recording stored per interval of AbsRate full-rate samples of a channel's first
  * stored reduced level; they are numbered from 0 over all stored regions (a value

@@ -1,78 +1,142 @@
-// Exported sample functions: the reduced values of a channel, and of several
-// channels at once.
+// Exported sample functions: sample counts, scaled, raw and complex samples,
+// binary samples with their payloads, and text values.
 #include "KVDataReaderLib.h"
 #include "api/CallFrame.h"
 
 using namespace Korvane::DataReader;
 using namespace Korvane::DataReader::Api;
 
+namespace {
+
+KVStatus SamplesCount(KVReaderHandle reader, int32_t index, int64_t* count) {
+  return CallReaderForValue(reader, count, [&](CKVDataReader& r) { return r.KVGetSamplesCount(index); });
+}
+
+}  // namespace
+
 extern "C" {
 
-KV_API KVStatus KVIGetReducedValuesCount(KVReaderHandle reader, int32_t index, int32_t* count,
-                                         double* blockDuration) {
-  return CallReader(reader, [&](CKVDataReader& r) { r.KVGetReducedValuesCount(index, count, blockDuration); });
+KV_API KVStatus KVIGetScaledSamplesCount(KVReaderHandle reader, int32_t index, int64_t* count) {
+  return SamplesCount(reader, index, count);
 }
-KV_API KVStatus KVGetReducedValuesCount(int32_t index, int32_t* count, double* blockDuration) {
-  return KVIGetReducedValuesCount(ActiveHandle(), index, count, blockDuration);
-}
-
-KV_API KVStatus KVIGetReducedValues(KVReaderHandle reader, int32_t index, int32_t position, int32_t count,
-                                    KVReducedValue* values) {
-  return CallReader(reader, [&](CKVDataReader& r) { r.KVGetReducedValues(index, position, count, values); });
-}
-KV_API KVStatus KVGetReducedValues(int32_t index, int32_t position, int32_t count, KVReducedValue* values) {
-  return KVIGetReducedValues(ActiveHandle(), index, position, count, values);
+KV_API int64_t KVGetScaledSamplesCount(int32_t index) {
+  return ValueOrFailure<int64_t>(KVIGetScaledSamplesCount, index);
 }
 
-KV_API KVStatus KVIGetReducedAveValues(KVReaderHandle reader, int32_t index, int32_t position, int32_t count,
-                                       double* data, double* timeStamps) {
+KV_API KVStatus KVIGetRawSamplesCount(KVReaderHandle reader, int32_t index, int64_t* count) {
+  return SamplesCount(reader, index, count);
+}
+KV_API int64_t KVGetRawSamplesCount(int32_t index) { return ValueOrFailure<int64_t>(KVIGetRawSamplesCount, index); }
+
+KV_API KVStatus KVIGetComplexScaledSamplesCount(KVReaderHandle reader, int32_t index, int64_t* count) {
+  return SamplesCount(reader, index, count);
+}
+KV_API int64_t KVGetComplexScaledSamplesCount(int32_t index) {
+  return ValueOrFailure<int64_t>(KVIGetComplexScaledSamplesCount, index);
+}
+
+KV_API KVStatus KVIGetComplexRawSamplesCount(KVReaderHandle reader, int32_t index, int64_t* count) {
+  return SamplesCount(reader, index, count);
+}
+KV_API int64_t KVGetComplexRawSamplesCount(int32_t index) {
+  return ValueOrFailure<int64_t>(KVIGetComplexRawSamplesCount, index);
+}
+
+KV_API KVStatus KVIGetBinarySamplesCount(KVReaderHandle reader, int32_t index, int64_t* count) {
+  return SamplesCount(reader, index, count);
+}
+KV_API int64_t KVGetBinarySamplesCount(int32_t index) {
+  return ValueOrFailure<int64_t>(KVIGetBinarySamplesCount, index);
+}
+
+KV_API KVStatus KVIGetScaledSamples(KVReaderHandle reader, int32_t index, int64_t position, int32_t count,
+                                    double* data, double* timeStamps) {
   return CallReader(reader,
-                    [&](CKVDataReader& r) { r.KVGetReducedAveValues(index, position, count, data, timeStamps); });
+                    [&](CKVDataReader& r) { r.KVGetScaledSamples(index, position, count, data, timeStamps); });
 }
-KV_API KVStatus KVGetReducedAveValues(int32_t index, int32_t position, int32_t count, double* data,
-                                      double* timeStamps) {
-  return KVIGetReducedAveValues(ActiveHandle(), index, position, count, data, timeStamps);
+KV_API KVStatus KVGetScaledSamples(int32_t index, int64_t position, int32_t count, double* data,
+                                   double* timeStamps) {
+  return KVIGetScaledSamples(ActiveHandle(), index, position, count, data, timeStamps);
 }
 
-KV_API KVStatus KVIGetReducedMinValues(KVReaderHandle reader, int32_t index, int32_t position, int32_t count,
-                                       double* data, double* timeStamps) {
+KV_API KVStatus KVIGetRawSamples(KVReaderHandle reader, int32_t index, int64_t position, int32_t count, void* data,
+                                 double* timeStamps) {
+  return CallReader(reader, [&](CKVDataReader& r) { r.KVGetRawSamples(index, position, count, data, timeStamps); });
+}
+KV_API KVStatus KVGetRawSamples(int32_t index, int64_t position, int32_t count, void* data, double* timeStamps) {
+  return KVIGetRawSamples(ActiveHandle(), index, position, count, data, timeStamps);
+}
+
+KV_API KVStatus KVIGetComplexScaledSamples(KVReaderHandle reader, int32_t index, int64_t position, int32_t count,
+                                           KVComplex* data, double* timeStamps) {
+  return CallReader(
+      reader, [&](CKVDataReader& r) { r.KVGetComplexScaledSamples(index, position, count, data, timeStamps); });
+}
+KV_API KVStatus KVGetComplexScaledSamples(int32_t index, int64_t position, int32_t count, KVComplex* data,
+                                          double* timeStamps) {
+  return KVIGetComplexScaledSamples(ActiveHandle(), index, position, count, data, timeStamps);
+}
+
+KV_API KVStatus KVIGetComplexRawSamples(KVReaderHandle reader, int32_t index, int64_t position, int32_t count,
+                                        KVComplex* data, double* timeStamps) {
   return CallReader(reader,
-                    [&](CKVDataReader& r) { r.KVGetReducedMinValues(index, position, count, data, timeStamps); });
+                    [&](CKVDataReader& r) { r.KVGetComplexRawSamples(index, position, count, data, timeStamps); });
 }
-KV_API KVStatus KVGetReducedMinValues(int32_t index, int32_t position, int32_t count, double* data,
-                                      double* timeStamps) {
-  return KVIGetReducedMinValues(ActiveHandle(), index, position, count, data, timeStamps);
+KV_API KVStatus KVGetComplexRawSamples(int32_t index, int64_t position, int32_t count, KVComplex* data,
+                                       double* timeStamps) {
+  return KVIGetComplexRawSamples(ActiveHandle(), index, position, count, data, timeStamps);
 }
 
-KV_API KVStatus KVIGetReducedMaxValues(KVReaderHandle reader, int32_t index, int32_t position, int32_t count,
-                                       double* data, double* timeStamps) {
+KV_API KVStatus KVIGetBinarySamples(KVReaderHandle reader, int32_t index, int64_t position, char* buffer,
+                                    double* timeStamp, int32_t* size) {
   return CallReader(reader,
-                    [&](CKVDataReader& r) { r.KVGetReducedMaxValues(index, position, count, data, timeStamps); });
+                    [&](CKVDataReader& r) { r.KVGetBinarySamples(index, position, buffer, timeStamp, size); });
 }
-KV_API KVStatus KVGetReducedMaxValues(int32_t index, int32_t position, int32_t count, double* data,
-                                      double* timeStamps) {
-  return KVIGetReducedMaxValues(ActiveHandle(), index, position, count, data, timeStamps);
-}
-
-KV_API KVStatus KVIGetReducedRMSValues(KVReaderHandle reader, int32_t index, int32_t position, int32_t count,
-                                       double* data, double* timeStamps) {
-  return CallReader(reader,
-                    [&](CKVDataReader& r) { r.KVGetReducedRMSValues(index, position, count, data, timeStamps); });
-}
-KV_API KVStatus KVGetReducedRMSValues(int32_t index, int32_t position, int32_t count, double* data,
-                                      double* timeStamps) {
-  return KVIGetReducedRMSValues(ActiveHandle(), index, position, count, data, timeStamps);
+KV_API KVStatus KVGetBinarySamples(int32_t index, int64_t position, char* buffer, double* timeStamp,
+                                   int32_t* size) {
+  return KVIGetBinarySamples(ActiveHandle(), index, position, buffer, timeStamp, size);
 }
 
-KV_API KVStatus KVIGetReducedValuesBlock(KVReaderHandle reader, int32_t* indexes, int32_t channelCount,
-                                         int32_t position, int32_t count, int32_t level, KVReducedValue* values) {
+KV_API KVStatus KVIGetBinarySamplesEx(KVReaderHandle reader, int32_t index, int64_t position, int32_t count,
+                                      char* buffer, double* timeStamps, int32_t* size) {
   return CallReader(reader, [&](CKVDataReader& r) {
-    r.KVGetReducedValuesBlock(indexes, channelCount, position, count, level, values);
+    r.KVGetBinarySamplesEx(index, position, count, buffer, timeStamps, size);
   });
 }
-KV_API KVStatus KVGetReducedValuesBlock(int32_t* indexes, int32_t channelCount, int32_t position, int32_t count,
-                                        int32_t level, KVReducedValue* values) {
-  return KVIGetReducedValuesBlock(ActiveHandle(), indexes, channelCount, position, count, level, values);
+KV_API KVStatus KVGetBinarySamplesEx(int32_t index, int64_t position, int32_t count, char* buffer,
+                                     double* timeStamps, int32_t* size) {
+  return KVIGetBinarySamplesEx(ActiveHandle(), index, position, count, buffer, timeStamps, size);
+}
+
+KV_API KVStatus KVIGetBinRecSamples(KVReaderHandle reader, int32_t index, int64_t position, int32_t count,
+                                    KVBinarySample* records, double* timeStamps) {
+  return CallReader(reader,
+                    [&](CKVDataReader& r) { r.KVGetBinRecSamples(index, position, count, records, timeStamps); });
+}
+KV_API KVStatus KVGetBinRecSamples(int32_t index, int64_t position, int32_t count, KVBinarySample* records,
+                                   double* timeStamps) {
+  return KVIGetBinRecSamples(ActiveHandle(), index, position, count, records, timeStamps);
+}
+
+KV_API KVStatus KVIGetBinData(KVReaderHandle reader, int32_t index, const KVBinarySample* sample, char* buffer,
+                              int64_t* position, int32_t size) {
+  return CallReader(reader, [&](CKVDataReader& r) { r.KVGetBinData(index, sample, buffer, position, size); });
+}
+KV_API KVStatus KVGetBinData(int32_t index, const KVBinarySample* sample, char* buffer, int64_t* position,
+                             int32_t size) {
+  return KVIGetBinData(ActiveHandle(), index, sample, buffer, position, size);
+}
+
+KV_API int64_t KVGetTextValuesCount(int32_t index) {
+  int64_t count = 0;
+  const KVStatus status =
+      CallReader(ActiveHandle(), [&](CKVDataReader& r) { count = r.KVGetTextValuesCount(index); });
+  return status == Ok ? count : static_cast<int64_t>(status);
+}
+
+KV_API KVStatus KVGetTextValues(int32_t index, int32_t position, int32_t count, char* text, double* timeStamps) {
+  return CallReader(ActiveHandle(),
+                    [&](CKVDataReader& r) { r.KVGetTextValues(index, position, count, text, timeStamps); });
 }
 
 }  // extern "C"

@@ -36,14 +36,6 @@ constexpr char kIndexRootCode[] = "RNASDATX";
 constexpr char kMixedMarker[] = "mixed";
 constexpr char kReducedMarker[] = "reduced";
 
-// "SVINFO" entry of an online single-value channel, at the channel's DBOffset.
-struct SingleValueInfoLayout {
-  static constexpr int64_t kPosition = 0;  // i32 position in "SVDATA2"
-  static constexpr int64_t kStored = 4;    // i32: 0 = nothing stored
-};
-// Offline single-value stream at PosInDBStream: a stored-flag byte first.
-constexpr int64_t kOfflineStoredFlagBytes = 1;
-
 constexpr double kSecondsPerDay = 24.0 * 3600.0;
 
 int ClampToInt(int64_t value) {
@@ -406,6 +398,27 @@ int64_t CDataLoadEngine::GetSamplesCount(const CKVChannel* channel) const {
   return GetSamplesCount(channel, 0, GetRegionCount() - 1);
 }
 
+double CDataLoadEngine::GetChRate(const CKVChannel* channel) const {
+  if (!channel->Async && !channel->SingleValue) {
+    return setup_->GetSampleRate() / std::max(channel->SRDiv, 1);
+  }
+  double storedSeconds = 0;
+  for (const Events::KVStartStopEvent& region : regions_) {
+    storedSeconds += static_cast<double>(region.stop_pos - region.start_pos) / setup_->GetSampleRate();
+  }
+  // Without stored time there is no rate to give (rather than a division by 0).
+  if (!(storedSeconds > 0)) return 0;
+  const double samples =
+      channel->Async ? static_cast<double>(channel->AsyncSamples) : static_cast<double>(GetSingleValueCount(channel));
+  return samples / storedSeconds;
+}
+
+int CDataLoadEngine::GetChType(const CKVChannel* channel) const noexcept {
+  if (channel->Async) return 1;
+  if (channel->SingleValue) return 2;
+  return 0;
+}
+
 int64_t CDataLoadEngine::GetSyncSamplesCount(const CKVChannel* channel, int firstRegion, int lastRegion) const {
   if (lastRegion < firstRegion) return 0;
   firstRegion = std::max(firstRegion, 0);
@@ -418,24 +431,6 @@ int64_t CDataLoadEngine::GetSyncSamplesCount(const CKVChannel* channel, int firs
     count += std::max<int64_t>(0, CeilDiv(r.stop_pos, divider) - CeilDiv(r.start_pos, divider));
   }
   return count;
-}
-
-int64_t CDataLoadEngine::GetSingleValueCount(const CKVChannel* channel) const {
-  if (channel->CalcSingleValue == 1) return 0;
-  if (HasOfflineData(channel)) {
-    const CKVOfflineInfo& offline = *channel->OfflineInfo;
-    CBaseStream* stream = container_ != nullptr ? container_->StreamByCode(offline.DBStreamName) : nullptr;
-    if (stream == nullptr) return 0;
-    uint8_t stored = 0;
-    ReadAt(stream, offline.PosInDBStream, &stored, kOfflineStoredFlagBytes, "PosInDBStream");
-    return stored != 0 ? 1 : 0;
-  }
-  CBaseStream* info = streams_[kSingleValueInfoSlot];
-  if (info == nullptr || channel->OnlineInfo == nullptr) return 0;
-  uint8_t word[4] = {};
-  ReadAt(info, static_cast<int64_t>(channel->OnlineInfo->DBOffset) + SingleValueInfoLayout::kStored, word,
-         sizeof(word), "SVINFO");
-  return (word[0] | word[1] | word[2] | word[3]) != 0 ? 1 : 0;
 }
 
 }  // namespace Korvane::DataReader

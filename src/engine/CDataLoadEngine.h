@@ -147,8 +147,54 @@ class CDataLoadEngine {
   // Samples of a synchronous channel: per region, the multiples of its divider
   // between start (inclusive) and stop (exclusive).
   int64_t GetSyncSamplesCount(const CKVChannel* channel, int firstRegion, int lastRegion) const;
-  // 1 when the single value is stored, else 0.
+  // --- Single, text and binary values (SingleValues.cpp, TextAndBinaryValues.cpp)
+
+  // 1 when the single value is stored, else 0 (0 for a calculated one).
   int64_t GetSingleValueCount(const CKVChannel* channel) const;
+  // The channel's single value (GetArraySize values) in the form of scaleType
+  // (Scaled, Raw or RawEx as for samples; other forms write nothing) and, when
+  // timeStamp is given, the time of the last stop. Nothing for a calculated value
+  // or an online value not stored; "Channel not stored" (status 1) for an offline
+  // one not stored.
+  void GetSingleValue(const CKVChannel* channel, void* values, double* timeStamp, ScaleType scaleType) const;
+  // The text of a single-value text channel into buffer: at most length - 1 bytes
+  // and a terminating zero; nothing for length 0 or less, a missing value or (offline)
+  // a channel that is not a text channel. "Channel value not available" (status
+  // 1) for an offline channel without readable streams.
+  void GetSingleTextValue(const CKVChannel* channel, char* buffer, int length) const;
+  // A header entry as text: the text of a text entry, else the scaled value
+  // formatted ("%i" for 32-bit integers, "%f" otherwise), at most min(length, 255)
+  // characters with the terminating zero.
+  void GetHeaderEntryText(const CKVChannel* channel, char* buffer, int length) const;
+  // Values GetTextValues can deliver: 1 for a single value, 0 for a recording of
+  // reduced data only, else the samples over every region.
+  int64_t GetTextValuesCount(const CKVChannel* channel) const;
+  // `count` samples from number `first` as text, one byte per value (GetArraySize
+  // bytes per sample), with one time stamp per sample when timeStamps is given; a
+  // single value is its text (time stamp 0).
+  void GetTextValues(const CKVChannel* channel, int first, int count, char* text, double* timeStamps);
+  // Binary samples: the payload of sample `first` into buffer, whose capacity
+  // *size holds on entry and the payload's size on return (NoMemoryAllocException
+  // when it does not fit).
+  void GetBinarySamples(const CKVChannel* channel, int64_t first, char* buffer, double* timeStamp, int* size);
+  // `count` payloads one after another, each behind its 32-bit length; *size holds
+  // the capacity on entry and the bytes used on return. A payload that no longer
+  // fits is NoMemoryAllocException.
+  void GetBinarySamplesEx(const CKVChannel* channel, int64_t first, int count, char* buffer, double* timeStamps,
+                          int* size);
+  // `count` payload locators from sample `first`, one time stamp each.
+  void GetBinaryRecSamples(const CKVChannel* channel, int64_t first, int count, double* timeStamps,
+                           KVBinarySample* records);
+  // The payload a locator names into a ring buffer of `capacity` bytes at
+  // *position (CKVChannel::GetBinDataFromSample).
+  void GetBinaryData(const CKVChannel* channel, const KVBinarySample& record, char* buffer, int64_t* position,
+                     int capacity) const;
+  // Samples per second of the channel over the stored time: SampleRate / SRDiv
+  // for synchronous channels, the stored samples per stored second otherwise (0
+  // without stored time).
+  double GetChRate(const CKVChannel* channel) const;
+  // 1 asynchronous, 2 single value, 0 synchronous.
+  int GetChType(const CKVChannel* channel) const noexcept;
 
   // --- Samples (CDataLoadEngineSamples.cpp: the dispatch; SyncSamples.cpp) ----
 
@@ -163,7 +209,7 @@ class CDataLoadEngine {
                       int firstRegion, int lastRegion, bool charOutput, char* chars, ScaleType scaleType);
   // The dispatcher: binary channels yield nothing, asynchronous channels read
   // through GetAsyncSamples and synchronous ones through GetSyncSamples, both
-  // without character output.
+  // without character output; a single-value channel gives its value as sample 0.
   void GetSamples(const CKVChannel* channel, int64_t first, int count, void* values, double* timeStamps,
                   int firstRegion, int lastRegion, ScaleType scaleType);
   void GetSamples(const CKVChannel* channel, int64_t first, int count, void* values, double* timeStamps,

@@ -70,8 +70,6 @@ class RecordRun {
   int64_t held_ = 0;
 };
 
-DataReaderLibException ChannelNotStored() { return DataReaderLibException(Error, "Channel not stored"); }
-
 int64_t CheckedSub(int64_t a, int64_t b, const char* what) {
   int64_t result = 0;
   if (__builtin_sub_overflow(a, b, &result)) throw FileCorruptException(what);

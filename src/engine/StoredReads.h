@@ -9,6 +9,7 @@
 namespace Korvane::DataReader {
 
 class CKVChannel;
+class DataReaderLibException;
 namespace MultiStream {
 class CStream;
 }
@@ -24,6 +25,9 @@ int64_t SaturatingAdd(int64_t a, int64_t b) noexcept;
 // Seeks to `position` and reads exactly `length` bytes; a range outside the stream
 // or a short read is FileCorruptException(what).
 void ReadAt(MultiStream::CStream* stream, int64_t position, void* buffer, int64_t length, const char* what);
+
+// "Channel not stored" (status 1): the streams a channel's data lie in are missing.
+DataReaderLibException ChannelNotStored();
 
 // Whether the channel's samples lie in streams of its own (offline Status not 0).
 bool HasOfflineData(const CKVChannel* channel) noexcept;

@@ -30,8 +30,6 @@ int64_t FloorDiv(int64_t a, int64_t b) noexcept {
   return (a % b != 0 && a < 0) ? q - 1 : q;
 }
 
-DataReaderLibException ChannelNotStored() { return DataReaderLibException(Error, "Channel not stored"); }
-
 // Where one region's samples of a channel lie.
 struct SyncRegion {
   int64_t samples = 0;       // samples of the channel in the region
@@ -198,8 +196,9 @@ void CDataLoadEngine::GetSamples(const CKVChannel* channel, int64_t first, int c
     return;
   }
   if (channel->SingleValue) {
-    // Single values have a reader of their own, not this one.
-    throw DataReaderLibException(Error, "Single values are not read as samples");
+    // The single value is the channel's only sample.
+    if (first == 0 && count > 0) GetSingleValue(channel, values, timeStamps, scaleType);
+    return;
   }
   GetSyncSamples(channel, first, count, values, timeStamps, firstRegion, lastRegion, false, nullptr, scaleType);
 }

@@ -9,5 +9,7 @@ target_sources(kv_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ReducedItem.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReducedValues.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SampleOutput.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SingleValues.cpp
   ${CMAKE_CURRENT_LIST_DIR}/StoredReads.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/SyncSamples.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/SyncSamples.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TextAndBinaryValues.cpp)

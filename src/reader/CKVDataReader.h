@@ -83,6 +83,36 @@ class CKVDataReader {
   void KVGetChannelFactors(int32_t index, double* scale, double* offset) const;
   void KVGetChannelProps(int32_t index, int32_t selector, void* buffer, int32_t* size) const;
 
+  // --- Samples, text values and binary samples (CKVDataReaderSamples.cpp) ------
+
+  // Samples stored for the channel; -1 for an index outside the channel list.
+  int64_t KVGetSamplesCount(int32_t index) const;
+  // `count` samples from sample number `position`: scaled doubles, the stored bytes,
+  // or KVComplex (scaled or not), with one time stamp each unless timeStamps is
+  // null. The scaled and raw reads of a CAN channel that is neither a port nor a
+  // decoded signal fill the buffers and then fail (CANIsNotSupportedException).
+  void KVGetScaledSamples(int32_t index, int64_t position, int32_t count, double* data, double* timeStamps) const;
+  void KVGetRawSamples(int32_t index, int64_t position, int32_t count, void* data, double* timeStamps) const;
+  void KVGetComplexScaledSamples(int32_t index, int64_t position, int32_t count, KVComplex* data,
+                                 double* timeStamps) const;
+  void KVGetComplexRawSamples(int32_t index, int64_t position, int32_t count, KVComplex* data,
+                              double* timeStamps) const;
+  // Binary payloads: one into buffer (*size: capacity in, payload size out), or
+  // `count` packed behind their lengths (*size: capacity in, bytes used out).
+  void KVGetBinarySamples(int32_t index, int64_t position, char* buffer, double* timeStamp, int32_t* size) const;
+  void KVGetBinarySamplesEx(int32_t index, int64_t position, int32_t count, char* buffer, double* timeStamps,
+                            int32_t* size) const;
+  // `count` payload locators with their time stamps.
+  void KVGetBinRecSamples(int32_t index, int64_t position, int32_t count, KVBinarySample* records,
+                          double* timeStamps) const;
+  // The payload a locator names, into a ring buffer of `size` bytes at *position.
+  void KVGetBinData(int32_t index, const KVBinarySample* sample, char* buffer, int64_t* position,
+                    int32_t size) const;
+  // Text values of the channel; -1 for an index outside the channel list.
+  int64_t KVGetTextValuesCount(int32_t index) const;
+  // `count` text values from value number `position`, GetArraySize bytes each.
+  void KVGetTextValues(int32_t index, int32_t position, int32_t count, char* text, double* timeStamps) const;
+
   // --- Reduced values ---------------------------------------------------------
 
   // Reduced values stored for the channel and the seconds each one covers.
