@@ -11,6 +11,7 @@
 #include "engine/CheckAndRepairEventList.h"
 #include "engine/IndexErrors.h"
 #include "engine/StoredReads.h"
+#include "engine/StreamWindows.h"
 #include "events/CKVEventHelper.h"
 #include "multistream/CBaseStream.h"
 #include "multistream/CStreamContainer.h"
@@ -95,6 +96,7 @@ void CDataLoadEngine::Clear() {
   regions_.clear();
   queries_.clear();
   queryOfChannel_.clear();
+  legacyWindows_.clear();
   blockWindow_.Reset();
   // The managers read through adapters over the container's streams, which go
   // with the file: nothing of them may outlive it.

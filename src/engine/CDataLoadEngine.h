@@ -29,6 +29,7 @@ class CKVXMLHelper;
 class CKVChannel;
 class AsyncIndStream;
 class SampleOutput;
+class StreamWindows;
 
 namespace Events {
 class CKVEventHelper;
@@ -308,8 +309,9 @@ class CDataLoadEngine {
   static bool Resumes(const TAsyncSamplesQuery& query, const AsyncWindow& window) noexcept;
 
   // Legacy blocks (LegacyAsyncSamples.cpp): where a channel's tails and block data
-  // lie.
+  // lie, read through forward windows kept per stream.
   struct LegacyAsyncSource;
+  StreamWindows& LegacyWindows(MultiStream::CBaseStream* stream) const;
   struct LegacyBlock;
   LegacyAsyncSource LegacySourceOf(const CKVChannel& storage) const;
   LegacyBlock ReadLegacyTail(const LegacyAsyncSource& source, int64_t block) const;
@@ -360,6 +362,7 @@ class CDataLoadEngine {
   int ibLevelCount_ = 0;
   std::vector<TAsyncSamplesQuery> queries_;
   std::unordered_map<const CKVChannel*, size_t> queryOfChannel_;
+  mutable std::unordered_map<const MultiStream::CBaseStream*, std::unique_ptr<StreamWindows>> legacyWindows_;
   std::vector<Events::KVStartStopEvent> regions_;
   DataBlockWindow blockWindow_;
   MultiStream::CStreamContainer* container_ = nullptr;

@@ -2,11 +2,13 @@
 // reduced record of the channel's first stored level. The record carries a 24-byte
 // tail with the block's sample count, the samples up to and including the block,
 // and where the block lies in the data stream: its values, then one float per
-// sample, the sample's seconds after the block's time. A block costs three reads:
-// tail, times, and the values the window takes.
+// sample, the sample's seconds after the block's time. A block costs three pieces
+// (tail, times, and the values the window takes), read through forward windows of
+// the streams, since a channel's tails and blocks follow each other.
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "engine/ReducedItem.h"
 #include "engine/SampleOutput.h"
 #include "engine/StoredReads.h"
+#include "engine/StreamWindows.h"
 #include "multistream/CBaseStream.h"
 #include "multistream/CStreamContainer.h"
 #include "setup/CKVChannel.h"
@@ -39,6 +42,15 @@ constexpr char kLegacyDataPrefix[] = "DBASDAT";
 
 std::string CodeOf(const char* field, size_t capacity) { return std::string(field, strnlen(field, capacity)); }
 
+// Reads `length` bytes at `position` through the stream's windows; a range outside
+// the stream is FileCorruptException(what).
+void ReadThrough(StreamWindows& windows, int64_t position, void* out, int64_t length, const char* what) {
+  if (position < 0 || length < 0 ||
+      !windows.Read(static_cast<uint64_t>(position), out, static_cast<uint64_t>(length))) {
+    throw FileCorruptException(what);
+  }
+}
+
 int ClampBlock(int64_t block) noexcept {
   return static_cast<int>(std::clamp<int64_t>(block, 0, std::numeric_limits<int>::max()));
 }
@@ -53,9 +65,17 @@ struct CDataLoadEngine::LegacyAsyncSource {
   int64_t dataStart = 0;
   int64_t valueBytes = 0;  // one sample: every array element
   int64_t blocks = 0;      // tails the reduced stream holds whole
+  StreamWindows* tailWindows = nullptr;
+  StreamWindows* dataWindows = nullptr;
 
   bool Stored() const noexcept { return tails != nullptr && data != nullptr; }
 };
+
+StreamWindows& CDataLoadEngine::LegacyWindows(MultiStream::CBaseStream* stream) const {
+  std::unique_ptr<StreamWindows>& windows = legacyWindows_[stream];
+  if (!windows) windows = std::make_unique<StreamWindows>(stream);
+  return *windows;
+}
 
 struct CDataLoadEngine::LegacyBlock {
   int64_t count = 0;
@@ -92,6 +112,8 @@ CDataLoadEngine::LegacyAsyncSource CDataLoadEngine::LegacySourceOf(const CKVChan
     if (source.firstTail > source.stride - LegacyTailLayout::kBytes) throw FileCorruptException("IBOffset");
   }
   if (!source.Stored()) return source;
+  source.tailWindows = &LegacyWindows(source.tails);
+  source.dataWindows = &LegacyWindows(source.data);
   if (source.firstTail < 0 || source.stride < LegacyTailLayout::kBytes) throw FileCorruptException("tail position");
   if (source.dataStart < 0) throw FileCorruptException("PosInDBStream");
   const int64_t size = source.tails->Size();
@@ -104,7 +126,7 @@ CDataLoadEngine::LegacyAsyncSource CDataLoadEngine::LegacySourceOf(const CKVChan
 CDataLoadEngine::LegacyBlock CDataLoadEngine::ReadLegacyTail(const LegacyAsyncSource& source, int64_t block) const {
   if (block < 0 || block >= source.blocks) throw FileCorruptException("legacy block");
   uint8_t tail[LegacyTailLayout::kBytes];
-  ReadAt(source.tails, source.firstTail + block * source.stride, tail, sizeof tail, "legacy tail");
+  ReadThrough(*source.tailWindows, source.firstTail + block * source.stride, tail, sizeof tail, "legacy tail");
   LegacyBlock result;
   result.count = LoadI32(tail + LegacyTailLayout::kCount);
   result.cumulative = LoadI64(tail + LegacyTailLayout::kCumulative);
@@ -121,7 +143,8 @@ void CDataLoadEngine::ReadLegacyTimes(const LegacyAsyncSource& source, const Leg
                                       std::vector<float>& times) const {
   times.resize(static_cast<size_t>(block.count));
   if (block.count > 0) {
-    ReadAt(source.data, block.Times(source.valueBytes), times.data(), block.count * kTimeBytes, "legacy times");
+    ReadThrough(*source.dataWindows, block.Times(source.valueBytes), times.data(), block.count * kTimeBytes,
+                "legacy times");
   }
 }
 
@@ -247,6 +270,30 @@ void CDataLoadEngine::ReadLegacyAsyncSamples(const CKVChannel& storage, const As
       query.block = static_cast<int>(std::min<int64_t>(block, std::numeric_limits<int>::max()));
       ReadLegacyTimes(source, tail, times);
       const double blockTime = getBlockTS(&storage, region, ClampBlock(block));
+      if (tail.count == 0) continue;
+      // The common block: all of it inside the region. Its samples are numbered in
+      // stored order, and the run the window takes is read in one piece.
+      const auto [earliest, latest] = std::minmax_element(times.begin(), times.end());
+      if (static_cast<double>(*earliest) + blockTime >= start && static_cast<double>(*latest) + blockTime < stop) {
+        const int64_t skip = std::clamp<int64_t>(window.first - number, 0, tail.count);
+        const int64_t take = std::min(tail.count - skip, end - (number + skip));
+        number += skip;
+        if (take <= 0) continue;
+        if (double* slot = output.TimeStampSlot()) {
+          for (int64_t i = 0; i < take; ++i) slot[i] = static_cast<double>(times[static_cast<size_t>(skip + i)]) + blockTime;
+        }
+        const int64_t at = tail.values + skip * source.valueBytes;
+        if (uint8_t* destination = output.PlainCopyDestination()) {
+          ReadThrough(*source.dataWindows, at, destination, take * source.valueBytes, "legacy values");
+          output.PutInPlace(take);
+        } else {
+          values.resize(static_cast<size_t>(take * source.valueBytes));
+          ReadThrough(*source.dataWindows, at, values.data(), take * source.valueBytes, "legacy values");
+          output.PutTimed(values.data(), take, nullptr);
+        }
+        number += take;
+        continue;
+      }
       stamps.clear();
       taken.clear();
       for (int64_t i = 0; i < tail.count && number < end; ++i) {
@@ -261,8 +308,8 @@ void CDataLoadEngine::ReadLegacyAsyncSamples(const CKVChannel& storage, const As
       // unless the block's times are out of order.
       const int64_t span = taken.back() - taken.front() + 1;
       values.resize(static_cast<size_t>(span * source.valueBytes));
-      ReadAt(source.data, tail.values + taken.front() * source.valueBytes, values.data(), span * source.valueBytes,
-             "legacy values");
+      ReadThrough(*source.dataWindows, tail.values + taken.front() * source.valueBytes, values.data(),
+                  span * source.valueBytes, "legacy values");
       for (size_t run = 0; run < taken.size();) {
         size_t next = run + 1;
         while (next < taken.size() && taken[next] == taken[next - 1] + 1) ++next;

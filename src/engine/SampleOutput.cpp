@@ -97,6 +97,12 @@ void SampleOutput::PutInPlace(int64_t count, int64_t position, int64_t step) {
   PutTimes(count, position, step);
 }
 
+void SampleOutput::PutInPlace(int64_t count) {
+  if (count <= 0) return;
+  values_ += count * storedSampleBytes_;
+  delivered_ += count;
+}
+
 void SampleOutput::PutTimes(int64_t count, int64_t position, int64_t step) {
   if (timeStamps_ != nullptr) {
     double* out = timeStamps_ + delivered_;

@@ -33,6 +33,8 @@ class SampleOutput {
   // null. PutInPlace then accounts for them.
   uint8_t* PlainCopyDestination() const noexcept;
   void PutInPlace(int64_t count, int64_t position, int64_t step);
+  // The same when the time stamps were written to TimeStampSlot() already.
+  void PutInPlace(int64_t count);
   // Decodes `count` stored samples whose time stamps (seconds) are `times`; null
   // when they were already written to TimeStampSlot().
   void PutTimed(const uint8_t* bytes, int64_t count, const double* times);

@@ -11,5 +11,6 @@ target_sources(kv_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/SampleOutput.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SingleValues.cpp
   ${CMAKE_CURRENT_LIST_DIR}/StoredReads.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/StreamWindows.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SyncSamples.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TextAndBinaryValues.cpp)

@@ -1,0 +1,79 @@
+// Reads through a few forward windows of a container stream.
+#include "engine/StreamWindows.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "multistream/CStream.h"
+
+namespace Korvane::DataReader {
+
+uint64_t StreamWindows::Size() {
+  if (size_ < 0) size_ = std::max<int64_t>(stream_->Size(), 0);
+  return static_cast<uint64_t>(size_);
+}
+
+bool StreamWindows::Read(uint64_t position, void* out, uint64_t length) {
+  const uint64_t size = Size();
+  if (position > size || length > size - position) return false;
+  auto* to = static_cast<uint8_t*>(out);
+  ++uses_;
+  for (Window& window : windows_) {
+    if (!window.bytes.empty() && position >= window.start &&
+        position + length <= window.start + window.bytes.size()) {
+      std::memcpy(to, window.bytes.data() + (position - window.start), length);
+      window.served += length;
+      window.lastUse = uses_;
+      return true;
+    }
+  }
+  Window& window = WindowFor(position);
+  if (length >= window.nextBytes) return ReadDirect(position, to, length);
+  Adapt(window);
+  window.bytes.resize(std::min<uint64_t>(window.nextBytes, size - position));
+  window.start = position;
+  window.served = length;
+  window.lastUse = uses_;
+  if (!ReadDirect(position, window.bytes.data(), window.bytes.size())) {
+    window.bytes.clear();
+    return false;
+  }
+  std::memcpy(to, window.bytes.data(), length);
+  return true;
+}
+
+// The window whose reader the piece continues (it starts at most a small step
+// behind that window's end), else the one used longest ago.
+StreamWindows::Window& StreamWindows::WindowFor(uint64_t position) {
+  Window* oldest = &windows_[0];
+  for (Window& window : windows_) {
+    const uint64_t end = window.start + window.bytes.size();
+    if (!window.bytes.empty() && position >= window.start && position <= end + kMinWindowBytes) return window;
+    if (window.lastUse < oldest->lastUse) oldest = &window;
+  }
+  return *oldest;
+}
+
+void StreamWindows::Adapt(Window& window) noexcept {
+  if (window.bytes.empty()) return;
+  if (window.served >= window.bytes.size() / 2) {
+    window.nextBytes = std::min(window.nextBytes * 2, kMaxWindowBytes);
+  } else if (window.served < window.bytes.size() / 4) {
+    window.nextBytes = std::max(window.nextBytes / 2, kMinWindowBytes);
+  }
+}
+
+bool StreamWindows::ReadDirect(uint64_t position, uint8_t* out, uint64_t length) {
+  uint64_t done = 0;
+  while (done < length) {
+    const auto chunk = static_cast<int32_t>(
+        std::min<uint64_t>(length - done, static_cast<uint64_t>(std::numeric_limits<int32_t>::max())));
+    ++streamReads_;
+    if (stream_->ReadBytesAt(static_cast<int64_t>(position + done), out + done, chunk) != chunk) return false;
+    done += static_cast<uint64_t>(chunk);
+  }
+  return true;
+}
+
+}  // namespace Korvane::DataReader
