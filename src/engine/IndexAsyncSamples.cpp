@@ -98,13 +98,24 @@ void CDataLoadEngine::ReadIndexAsyncSamples(const CKVChannel& storage, const Asy
         number = window.first;
       }
       while (available > 0 && number < end) {
-        const int64_t want = std::min({available, end - number, chunkSamples});
-        if (buffer.size() < static_cast<size_t>(want * valueSize)) buffer.resize(static_cast<size_t>(want * valueSize));
-        const auto copied = static_cast<int64_t>(
-            manager->copySamples(index, it, static_cast<uint64_t>(want), buffer.data(), output.TimeStampSlot()));
+        int64_t want = std::min(available, end - number);
+        // The stored bytes go straight to the host when that is the form asked
+        // for; otherwise through a bounded buffer.
+        uint8_t* destination = output.PlainCopyDestination();
+        if (destination == nullptr) {
+          want = std::min(want, chunkSamples);
+          if (buffer.size() < static_cast<size_t>(want * valueSize)) buffer.resize(static_cast<size_t>(want * valueSize));
+        }
+        const auto copied = static_cast<int64_t>(manager->copySamples(
+            index, it, static_cast<uint64_t>(want), destination != nullptr ? destination : buffer.data(),
+            output.TimeStampSlot()));
         // Leaves that end before the stored numbers said end the region.
         if (copied <= 0) break;
-        output.PutTimed(buffer.data(), copied, nullptr);
+        if (destination != nullptr) {
+          output.PutInPlace(copied);
+        } else {
+          output.PutTimed(buffer.data(), copied, nullptr);
+        }
         number += copied;
         available -= copied;
         query.nextSample = number;

@@ -51,6 +51,25 @@ void ReadThrough(StreamWindows& windows, int64_t position, void* out, int64_t le
   }
 }
 
+// The seconds of `count` samples whose float times lie at `position`: each float
+// plus the block's time, straight from the window that holds them.
+void PutBlockTimes(StreamWindows& windows, int64_t position, int64_t count, double blockTime, double* out,
+                   std::vector<float>& scratch) {
+  const int64_t bytes = count * kTimeBytes;
+  const uint8_t* floats = position >= 0 ? windows.View(static_cast<uint64_t>(position), static_cast<uint64_t>(bytes))
+                                        : nullptr;
+  if (floats == nullptr) {
+    scratch.resize(static_cast<size_t>(count));
+    ReadThrough(windows, position, scratch.data(), bytes, "legacy times");
+    floats = reinterpret_cast<const uint8_t*>(scratch.data());
+  }
+  for (int64_t i = 0; i < count; ++i) {
+    float offset;
+    std::memcpy(&offset, floats + i * kTimeBytes, sizeof offset);
+    out[i] = static_cast<double>(offset) + blockTime;
+  }
+}
+
 int ClampBlock(int64_t block) noexcept {
   return static_cast<int>(std::clamp<int64_t>(block, 0, std::numeric_limits<int>::max()));
 }
@@ -268,24 +287,27 @@ void CDataLoadEngine::ReadLegacyAsyncSamples(const CKVChannel& storage, const As
       query.nextSample = number;
       query.region = region;
       query.block = static_cast<int>(std::min<int64_t>(block, std::numeric_limits<int>::max()));
-      ReadLegacyTimes(source, tail, times);
-      const double blockTime = getBlockTS(&storage, region, ClampBlock(block));
       if (tail.count == 0) continue;
-      // The common block: all of it inside the region. Its samples are numbered in
-      // stored order, and the run the window takes is read in one piece.
-      const auto [earliest, latest] = std::minmax_element(times.begin(), times.end());
-      if (static_cast<double>(*earliest) + blockTime >= start && static_cast<double>(*latest) + blockTime < stop) {
+      const double blockTime = getBlockTS(&storage, region, ClampBlock(block));
+      // A block between the region's first and last lies inside it: all of its
+      // samples count (as the region's count takes them from the cumulative counts),
+      // numbered in stored order, and the run the window takes is one piece.
+      if (block > first && block < lastBlock) {
         const int64_t skip = std::clamp<int64_t>(window.first - number, 0, tail.count);
         const int64_t take = std::min(tail.count - skip, end - (number + skip));
         number += skip;
         if (take <= 0) continue;
         if (double* slot = output.TimeStampSlot()) {
-          for (int64_t i = 0; i < take; ++i) slot[i] = static_cast<double>(times[static_cast<size_t>(skip + i)]) + blockTime;
+          PutBlockTimes(*source.dataWindows, tail.Times(source.valueBytes) + skip * kTimeBytes, take, blockTime, slot,
+                        times);
         }
         const int64_t at = tail.values + skip * source.valueBytes;
         if (uint8_t* destination = output.PlainCopyDestination()) {
           ReadThrough(*source.dataWindows, at, destination, take * source.valueBytes, "legacy values");
           output.PutInPlace(take);
+        } else if (const uint8_t* held = source.dataWindows->View(static_cast<uint64_t>(at),
+                                                                  static_cast<uint64_t>(take * source.valueBytes))) {
+          output.PutTimed(held, take, nullptr);
         } else {
           values.resize(static_cast<size_t>(take * source.valueBytes));
           ReadThrough(*source.dataWindows, at, values.data(), take * source.valueBytes, "legacy values");
@@ -294,6 +316,7 @@ void CDataLoadEngine::ReadLegacyAsyncSamples(const CKVChannel& storage, const As
         number += take;
         continue;
       }
+      ReadLegacyTimes(source, tail, times);
       stamps.clear();
       taken.clear();
       for (int64_t i = 0; i < tail.count && number < end; ++i) {

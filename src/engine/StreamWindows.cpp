@@ -17,30 +17,51 @@ uint64_t StreamWindows::Size() {
 bool StreamWindows::Read(uint64_t position, void* out, uint64_t length) {
   const uint64_t size = Size();
   if (position > size || length > size - position) return false;
-  auto* to = static_cast<uint8_t*>(out);
+  // A long piece no window holds goes straight to the caller.
+  if (Find(position, length) == nullptr && length >= WindowFor(position).nextBytes) {
+    return ReadDirect(position, static_cast<uint8_t*>(out), length);
+  }
+  const uint8_t* bytes = View(position, length);
+  if (bytes == nullptr) return false;
+  std::memcpy(out, bytes, length);
+  return true;
+}
+
+const uint8_t* StreamWindows::View(uint64_t position, uint64_t length) {
+  Window* window = Hold(position, length);
+  return window != nullptr ? window->bytes.data() + (position - window->start) : nullptr;
+}
+
+StreamWindows::Window* StreamWindows::Hold(uint64_t position, uint64_t length) {
+  const uint64_t size = Size();
+  if (position > size || length > size - position || length > kMaxWindowBytes) return nullptr;
   ++uses_;
-  for (Window& window : windows_) {
-    if (!window.bytes.empty() && position >= window.start &&
-        position + length <= window.start + window.bytes.size()) {
-      std::memcpy(to, window.bytes.data() + (position - window.start), length);
-      window.served += length;
-      window.lastUse = uses_;
-      return true;
-    }
+  if (Window* held = Find(position, length)) {
+    held->served += length;
+    held->lastUse = uses_;
+    return held;
   }
   Window& window = WindowFor(position);
-  if (length >= window.nextBytes) return ReadDirect(position, to, length);
   Adapt(window);
-  window.bytes.resize(std::min<uint64_t>(window.nextBytes, size - position));
+  window.bytes.resize(std::min(std::max(window.nextBytes, length), size - position));
   window.start = position;
   window.served = length;
   window.lastUse = uses_;
   if (!ReadDirect(position, window.bytes.data(), window.bytes.size())) {
     window.bytes.clear();
-    return false;
+    return nullptr;
   }
-  std::memcpy(to, window.bytes.data(), length);
-  return true;
+  return &window;
+}
+
+StreamWindows::Window* StreamWindows::Find(uint64_t position, uint64_t length) {
+  for (Window& window : windows_) {
+    if (!window.bytes.empty() && position >= window.start &&
+        position + length <= window.start + window.bytes.size()) {
+      return &window;
+    }
+  }
+  return nullptr;
 }
 
 // The window whose reader the piece continues (it starts at most a small step

@@ -31,6 +31,10 @@ class StreamWindows {
   // Copies `length` bytes at `position`; false when they do not all lie inside the
   // stream or the stream delivers fewer.
   bool Read(uint64_t position, void* out, uint64_t length);
+  // The `length` bytes at `position` inside a window, valid until the next call;
+  // null when they do not lie inside the stream, the stream delivers fewer, or
+  // they are longer than a window.
+  const uint8_t* View(uint64_t position, uint64_t length);
   // Reads of the container's stream so far (window refills and direct reads).
   uint64_t StreamReads() const noexcept { return streamReads_; }
 
@@ -44,6 +48,11 @@ class StreamWindows {
   };
 
   Window& WindowFor(uint64_t position);
+  // The window holding the whole range, if any.
+  Window* Find(uint64_t position, uint64_t length);
+  // The window holding the range, refilled from `position` when none does; null
+  // when the range cannot be read.
+  Window* Hold(uint64_t position, uint64_t length);
   static void Adapt(Window& window) noexcept;
   bool ReadDirect(uint64_t position, uint8_t* out, uint64_t length);
 
