@@ -32,7 +32,7 @@ class InterfaceReader {
  public:
   explicit InterfaceReader(const std::string& path) {
     KVFileInfo info{};
-    if (KVICreateReader(&reader_) != Ok || KVIOpenDataFile(reader_, path.c_str(), &info) != Ok) std::abort();
+    if (KVICreateReader(&reader_) != KVOk || KVIOpenDataFile(reader_, path.c_str(), &info) != KVOk) std::abort();
   }
   ~InterfaceReader() { KVIDestroyReader(reader_); }
   InterfaceReader(const InterfaceReader&) = delete;
@@ -55,8 +55,8 @@ InterfaceChannel ChannelOf(const BenchRecording& recording, const InterfaceReade
   Bench::OpenedBenchRecording opened(recording.path());
   InterfaceChannel channel;
   channel.index = opened.ListPosition(recording.channels()[static_cast<size_t>(c)].index);
-  if (KVIGetChannelFactors(reader.handle(), channel.index, &channel.scale, &channel.offset) != Ok ||
-      KVIGetScaledSamplesCount(reader.handle(), channel.index, &channel.samples) != Ok) {
+  if (KVIGetChannelFactors(reader.handle(), channel.index, &channel.scale, &channel.offset) != KVOk ||
+      KVIGetScaledSamplesCount(reader.handle(), channel.index, &channel.samples) != KVOk) {
     std::abort();
   }
   return channel;
@@ -66,7 +66,7 @@ InterfaceChannel ChannelOf(const BenchRecording& recording, const InterfaceReade
 bool InterfaceReadsTheRecording(const BenchRecording& recording, const InterfaceReader& reader, int c,
                                 const InterfaceChannel& channel) {
   std::vector<double> window(100);
-  if (KVIGetScaledSamples(reader.handle(), channel.index, 0, 100, window.data(), nullptr) != Ok) return false;
+  if (KVIGetScaledSamples(reader.handle(), channel.index, 0, 100, window.data(), nullptr) != KVOk) return false;
   const int64_t first = recording.SampleRanges(c)[0].first;
   for (int64_t i = 0; i < 100; ++i) {
     const double expected = recording.StoredValue(c, first + i) * channel.scale + channel.offset;
@@ -97,7 +97,7 @@ void BM_InterfaceScaledSamples(benchmark::State& state) {
         Bench::Evict(recording.path());
         for (int64_t first = 0; first < channel.samples; first += Bench::kBenchWindow) {
           const auto count = static_cast<int32_t>(std::min<int64_t>(Bench::kBenchWindow, channel.samples - first));
-          if (KVIGetScaledSamples(reader.handle(), channel.index, first, count, window.data(), nullptr) != Ok) {
+          if (KVIGetScaledSamples(reader.handle(), channel.index, first, count, window.data(), nullptr) != KVOk) {
             std::abort();
           }
           benchmark::DoNotOptimize(window.data());
@@ -130,7 +130,7 @@ void BM_InterfaceRawInt16(benchmark::State& state) {
         Bench::Evict(recording.path());
         for (int64_t first = 0; first < channel.samples; first += Bench::kBenchWindow) {
           const auto count = static_cast<int32_t>(std::min<int64_t>(Bench::kBenchWindow, channel.samples - first));
-          if (KVIGetRawSamples(reader.handle(), channel.index, first, count, window.data(), nullptr) != Ok) {
+          if (KVIGetRawSamples(reader.handle(), channel.index, first, count, window.data(), nullptr) != KVOk) {
             std::abort();
           }
           benchmark::DoNotOptimize(window.data());

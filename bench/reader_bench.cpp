@@ -50,7 +50,7 @@ void BM_OpenRecording(benchmark::State& state) {
   KVReaderHandle reader = nullptr;
   KVICreateReader(&reader);
   std::vector<char> buffer(1 << 16);
-  KVStatus status = Ok;
+  KVStatus status = KVOk;
   Bench::MeasureAgainstBaseline(
       state, [&] { ReadWholeFile(path, buffer); },
       [&] {
@@ -59,7 +59,7 @@ void BM_OpenRecording(benchmark::State& state) {
         KVICloseDataFile(reader);
       });
   KVIDestroyReader(reader);
-  if (status != Ok) state.SkipWithError("the recording did not open");
+  if (status != KVOk) state.SkipWithError("the recording did not open");
   state.counters["us_per_channel"] = state.counters["subject_ns"] / 1000.0 / static_cast<double>(channels);
   state.counters["ns_per_event"] = state.counters["subject_ns"] / static_cast<double>(events);
 }

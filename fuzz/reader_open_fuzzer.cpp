@@ -16,7 +16,7 @@ using ListFunction = KVStatus (*)(KVReaderHandle, KVChannel*);
 
 void QueryList(KVReaderHandle reader, CountFunction count, ListFunction list) {
   int32_t n = 0;
-  if (count(reader, &n) != Ok || n < 0 || n > 100000) return;
+  if (count(reader, &n) != KVOk || n < 0 || n > 100000) return;
   std::vector<KVChannel> channels(static_cast<size_t>(n) + 1);
   list(reader, channels.data());
 }
@@ -44,7 +44,7 @@ void QueryEverything(KVReaderHandle reader) {
   std::vector<uint8_t> buffer(1 << 16);
   for (int32_t channel = -1; channel < 64; ++channel) {
     double scale = 0, offset = 0;
-    if (KVIGetChannelFactors(reader, channel, &scale, &offset) == InvalidIndex && channel >= 0) break;
+    if (KVIGetChannelFactors(reader, channel, &scale, &offset) == KVInvalidIndex && channel >= 0) break;
     for (int32_t selector = -1; selector <= 15; ++selector) {
       size = static_cast<int32_t>(buffer.size());
       KVIGetChannelProps(reader, channel, selector, buffer.data(), &size);
@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = directory.File(name);
     Korvane::DataReader::TestKit::WriteFile(path, bytes);
     KVFileInfo info;
-    if (KVIOpenDataFile(reader, path.c_str(), &info) == Ok) {
+    if (KVIOpenDataFile(reader, path.c_str(), &info) == KVOk) {
       QueryEverything(reader);
       KVICloseDataFile(reader);
     }

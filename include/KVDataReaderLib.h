@@ -38,20 +38,20 @@ extern "C" {
 /*! KVStatus: the status of every call (int32 on the boundary). */
 typedef int32_t KVStatus;
 enum KVStatusCode {
-  Ok = 0,                       /* success, empty message */
-  Error = 1,                    /* general failure; the message tells which */
-  CannotOpenFile = 2,           /* "Cannot open specified file" */
-  FileAlreadyInUse = 3,         /* "File is already in use by another process" */
-  FileCorrupt = 4,              /* "File is corrupted or has invalid format" */
-  NoMemoryAlloc = 5,            /* "Memory allocation failed": buffer too small or null */
-  CreateDestFile = 6,           /* "Failed to create destination file" */
-  ExtractingFile = 7,           /* "Error occurred while extracting data" */
-  CannotOpenExtractedFile = 8,  /* "Unable to open extracted file" */
-  InvalidIBLevel = 9,           /* "Invalid IB level specified" */
-  CANNotSupported = 10,         /* "Feature or operation not supported on CAN channel" */
-  InvalidReaderHandle = 11,     /* "Invalid reader handle": a null reader handle */
-  InvalidIndex = 12,            /* "Invalid index" */
-  BufferTooSmall = 13           /* KVGetLastStatus only; never stored as a last status */
+  KVOk = 0,                      /* success, empty message */
+  KVError = 1,                   /* general failure; the message tells which */
+  KVCannotOpenFile = 2,          /* "Cannot open specified file" */
+  KVFileAlreadyInUse = 3,        /* "File is already in use by another process" */
+  KVFileCorrupt = 4,             /* "File is corrupted or has invalid format" */
+  KVNoMemoryAlloc = 5,           /* "Memory allocation failed": buffer too small or null */
+  KVCreateDestFile = 6,          /* "Failed to create destination file" */
+  KVExtractingFile = 7,          /* "Error occurred while extracting data" */
+  KVCannotOpenExtractedFile = 8, /* "Unable to open extracted file" */
+  KVInvalidIBLevel = 9,          /* "Invalid IB level specified" */
+  KVCANNotSupported = 10,        /* "Feature or operation not supported on CAN channel" */
+  KVInvalidReaderHandle = 11,    /* "Invalid reader handle": a null reader handle */
+  KVInvalidIndex = 12,           /* "Invalid index" */
+  KVBufferTooSmall = 13          /* KVGetLastStatus only; never stored as a last status */
 };
 
 /*! An opaque reader. Made by KVICreateReader, released by KVIDestroyReader. */
@@ -84,7 +84,7 @@ typedef struct KVChannel {
   char description[200];
   uint32_t color;         /* display colour, 0 when the setup gives none */
   int32_t array_size;     /* values per sample: 256 for text channels, else the product of the axis sizes (at least 1) */
-  int32_t data_type;      /* data type code 0 to 18 */
+  int32_t data_type;      /* KVDataType */
 } KVChannel;
 
 #pragma pack(push, 1)
@@ -151,24 +151,48 @@ typedef struct KVCustomProperty {
 
 /*! KVChannelProps: the property selector of KVGetChannelProps (int32 on the boundary). */
 enum KVChannelProps {
-  ChDataType = 0,            /* int32 */
-  ChDataTypeSize = 1,        /* int32: bytes of one value */
-  ChIndexString = 2,         /* text */
-  ChIndexStringLength = 3,   /* int32: length + 1 */
-  ChType = 4,                /* int32: KVChannelType */
-  ChScale = 5,               /* double */
-  ChOffset = 6,              /* double */
-  ChSetupXml = 7,            /* text */
-  ChSetupXmlLength = 8,      /* int32: length + 1, 0 when none */
-  ChPropertiesXml = 9,       /* text */
-  ChPropertiesXmlLength = 10,/* int32: length + 1, 0 when none */
-  ChCustomProps = 11,        /* KVCustomProperty[count] */
-  ChCustomPropsCount = 12,   /* int32 */
-  ChLongName = 13,           /* text */
-  ChLongNameLength = 14      /* int32: length + 1 */
+  KVChDataType = 0,           /* int32 */
+  KVChDataTypeSize = 1,       /* int32: bytes of one value */
+  KVChIndexString = 2,        /* text */
+  KVChIndexStringLength = 3,  /* int32: length + 1 */
+  KVChType = 4,               /* int32: KVChannelType */
+  KVChScale = 5,              /* double */
+  KVChOffset = 6,             /* double */
+  KVChSetupXml = 7,           /* text */
+  KVChSetupXmlLength = 8,     /* int32: length + 1, 0 when none */
+  KVChPropertiesXml = 9,      /* text */
+  KVChPropertiesXmlLength = 10, /* int32: length + 1, 0 when none */
+  KVChCustomProps = 11,       /* KVCustomProperty[count] */
+  KVChCustomPropsCount = 12,  /* int32 */
+  KVChLongName = 13,          /* text */
+  KVChLongNameLength = 14     /* int32: length + 1 */
 };
 
-/*! Channel types (selector ChType). Asynchronous wins over single value. */
+/*! Data types of stored values (KVChannel.data_type, selector KVChDataType); the
+ *  raw sample functions give values in these forms, little-endian. */
+enum KVDataType {
+  KVDataTypeUInt8 = 0,
+  KVDataTypeInt8 = 1,
+  KVDataTypeInt16 = 2,
+  KVDataTypeUInt16 = 3,
+  KVDataTypeInt32 = 4,
+  KVDataTypeFloat = 5,
+  KVDataTypeInt64 = 6,
+  KVDataTypeDouble = 7,
+  KVDataTypeUInt32 = 8,
+  KVDataTypeComplexFloat = 9,    /* two floats, real part first */
+  KVDataTypeComplexDouble = 10,  /* two doubles, real part first */
+  KVDataTypeText = 11,
+  KVDataTypeBinary = 12,         /* a KVBinarySample locator per sample */
+  KVDataTypeCANRecord = 13,
+  KVDataTypeCANRecordLong = 14,
+  KVDataTypeCAN8 = 15,           /* a CAN message of up to 8 bytes */
+  KVDataTypeCAN16 = 16,
+  KVDataTypeCAN32 = 17,
+  KVDataTypeCAN64 = 18
+};
+
+/*! Channel types (selector KVChType). Asynchronous wins over single value. */
 enum KVChannelType {
   KVChannelSynchronous = 0,
   KVChannelAsynchronous = 1,
@@ -184,6 +208,44 @@ enum KVReducedValueSelector {
   KVReducedRMS = 3,
   KVReducedAll = 4           /* the four statistics at once */
 };
+
+/* Code written against the names without the KV prefix defines KV_SHORT_NAMES
+ * before including this header; the short names are otherwise left to the host. */
+#ifdef KV_SHORT_NAMES
+enum KVShortStatusNames {
+  Ok = KVOk,
+  Error = KVError,
+  CannotOpenFile = KVCannotOpenFile,
+  FileAlreadyInUse = KVFileAlreadyInUse,
+  FileCorrupt = KVFileCorrupt,
+  NoMemoryAlloc = KVNoMemoryAlloc,
+  CreateDestFile = KVCreateDestFile,
+  ExtractingFile = KVExtractingFile,
+  CannotOpenExtractedFile = KVCannotOpenExtractedFile,
+  InvalidIBLevel = KVInvalidIBLevel,
+  CANNotSupported = KVCANNotSupported,
+  InvalidReaderHandle = KVInvalidReaderHandle,
+  InvalidIndex = KVInvalidIndex,
+  BufferTooSmall = KVBufferTooSmall
+};
+enum KVShortChannelPropNames {
+  ChDataType = KVChDataType,
+  ChDataTypeSize = KVChDataTypeSize,
+  ChIndexString = KVChIndexString,
+  ChIndexStringLength = KVChIndexStringLength,
+  ChType = KVChType,
+  ChScale = KVChScale,
+  ChOffset = KVChOffset,
+  ChSetupXml = KVChSetupXml,
+  ChSetupXmlLength = KVChSetupXmlLength,
+  ChPropertiesXml = KVChPropertiesXml,
+  ChPropertiesXmlLength = KVChPropertiesXmlLength,
+  ChCustomProps = KVChCustomProps,
+  ChCustomPropsCount = KVChCustomPropsCount,
+  ChLongName = KVChLongName,
+  ChLongNameLength = KVChLongNameLength
+};
+#endif
 
 /* ======================================================================
  * Registry, status and version

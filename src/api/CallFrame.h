@@ -33,14 +33,14 @@ KVStatus RunGuarded(Body&& body) noexcept {
     SetLastStatus(e.status(), e.what());
     return e.status();
   } catch (const std::exception& e) {
-    SetLastStatus(Error, e.what());
-    return Error;
+    SetLastStatus(KVError, e.what());
+    return KVError;
   } catch (...) {
-    SetLastStatus(Error, "Unknown error");
-    return Error;
+    SetLastStatus(KVError, "Unknown error");
+    return KVError;
   }
-  SetLastStatus(Ok, "");
-  return Ok;
+  SetLastStatus(KVOk, "");
+  return KVOk;
 }
 
 // The frame of a KVI function: a null handle gives status 11 and touches nothing else.
@@ -48,8 +48,8 @@ template <class Method>
 KVStatus CallReader(KVReaderHandle handle, Method&& method) noexcept {
   CKVDataReader* reader = FromHandle(handle);
   if (reader == nullptr) {
-    SetLastStatus(InvalidReaderHandle, "Invalid reader handle");
-    return InvalidReaderHandle;
+    SetLastStatus(KVInvalidReaderHandle, "Invalid reader handle");
+    return KVInvalidReaderHandle;
   }
   return RunGuarded([&] { method(*reader); });
 }
@@ -68,7 +68,7 @@ KVStatus CallReaderForValue(KVReaderHandle handle, T* value, Method&& method) no
 template <class T, class KviFunction, class... Args>
 T ValueOrFailure(KviFunction kviFunction, Args... args) noexcept {
   T value{};
-  return kviFunction(ActiveHandle(), args..., &value) == Ok ? value : T(-1);
+  return kviFunction(ActiveHandle(), args..., &value) == KVOk ? value : T(-1);
 }
 
 }  // namespace Korvane::DataReader::Api

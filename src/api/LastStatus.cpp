@@ -8,7 +8,7 @@ namespace Korvane::DataReader::Api {
 namespace {
 
 struct ThreadStatus {
-  KVStatus status = Ok;
+  KVStatus status = KVOk;
   std::string message;
 };
 
@@ -36,7 +36,7 @@ const std::string& LastStatusMessage() noexcept { return Current().message; }
 
 int32_t CopyLastStatus(int32_t* status, char* buffer, int32_t* size) noexcept {
   const ThreadStatus& current = Current();
-  if (size == nullptr) return BufferTooSmall;
+  if (size == nullptr) return KVBufferTooSmall;
   const size_t length = current.message.size();
   const int32_t capacity = *size;
   if (capacity < 0 || static_cast<size_t>(capacity) <= length || buffer == nullptr ||
@@ -45,12 +45,12 @@ int32_t CopyLastStatus(int32_t* status, char* buffer, int32_t* size) noexcept {
     *size = needed > static_cast<size_t>(std::numeric_limits<int32_t>::max())
                 ? std::numeric_limits<int32_t>::max()
                 : static_cast<int32_t>(needed);
-    return BufferTooSmall;
+    return KVBufferTooSmall;
   }
   *status = current.status;
   std::memcpy(buffer, current.message.data(), length);
   std::memset(buffer + length, 0, static_cast<size_t>(capacity) - length);
-  return Ok;
+  return KVOk;
 }
 
 }  // namespace Korvane::DataReader::Api

@@ -29,7 +29,7 @@ KVReaderHandle ActiveHandle() noexcept { return ToHandle(data_reader); }
 
 int32_t InitRegistry() noexcept {
   if (data_reader != nullptr) return kRegistryRefused;
-  return AppendActiveReader() == Ok ? Ok : kRegistryRefused;
+  return AppendActiveReader() == KVOk ? KVOk : kRegistryRefused;
 }
 
 int32_t DeInitRegistry() noexcept {
@@ -38,20 +38,20 @@ int32_t DeInitRegistry() noexcept {
   // Destroyed in registry order, each closing its file.
   for (auto& reader : all_data_readers) reader.reset();
   all_data_readers.clear();
-  SetLastStatus(Ok, "");
-  return Ok;
+  SetLastStatus(KVOk, "");
+  return KVOk;
 }
 
 int32_t AddRegistryReader() noexcept {
   if (data_reader == nullptr) return kRegistryRefused;
-  return AppendActiveReader() == Ok ? Ok : kRegistryRefused;
+  return AppendActiveReader() == KVOk ? KVOk : kRegistryRefused;
 }
 
 int32_t CountRegistryReaders(int32_t* count) noexcept {
   if (data_reader == nullptr || count == nullptr) return kRegistryRefused;
   *count = static_cast<int32_t>(all_data_readers.size());
-  SetLastStatus(Ok, "");
-  return Ok;
+  SetLastStatus(KVOk, "");
+  return KVOk;
 }
 
 int32_t SetActiveRegistryReader(int32_t position) noexcept {
@@ -60,8 +60,8 @@ int32_t SetActiveRegistryReader(int32_t position) noexcept {
     return kRegistryRefused;
   }
   data_reader = all_data_readers[static_cast<size_t>(position)].get();
-  SetLastStatus(Ok, "");
-  return Ok;
+  SetLastStatus(KVOk, "");
+  return KVOk;
 }
 
 int32_t ActiveReaderVersion() noexcept {

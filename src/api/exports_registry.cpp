@@ -34,7 +34,7 @@ KV_API int32_t KVGetVersionEx(int32_t* major, int32_t* minor, int32_t* patch) {
   if (major != nullptr) *major = CKVDataReader::kVersionMajor;
   if (minor != nullptr) *minor = CKVDataReader::kVersionMinor;
   if (patch != nullptr) *patch = CKVDataReader::kVersionPatch;
-  return Ok;
+  return KVOk;
 }
 
 }  // extern "C"

@@ -131,7 +131,7 @@ KV_API int64_t KVGetTextValuesCount(int32_t index) {
   int64_t count = 0;
   const KVStatus status =
       CallReader(ActiveHandle(), [&](CKVDataReader& r) { count = r.KVGetTextValuesCount(index); });
-  return status == Ok ? count : static_cast<int64_t>(status);
+  return status == KVOk ? count : static_cast<int64_t>(status);
 }
 
 KV_API KVStatus KVGetTextValues(int32_t index, int32_t position, int32_t count, char* text, double* timeStamps) {

@@ -17,34 +17,34 @@ DataReaderLibException::DataReaderLibException(KVStatus status, const std::strin
 DataReaderLibException::~DataReaderLibException() = default;
 
 CannotOpenFileException::CannotOpenFileException(const std::string& detail)
-    : DataReaderLibException(CannotOpenFile, "Cannot open specified file", detail) {}
+    : DataReaderLibException(KVCannotOpenFile, "Cannot open specified file", detail) {}
 
 FileAlreadyInUseException::FileAlreadyInUseException(const std::string& detail)
-    : DataReaderLibException(FileAlreadyInUse, "File is already in use by another process", detail) {}
+    : DataReaderLibException(KVFileAlreadyInUse, "File is already in use by another process", detail) {}
 
 FileCorruptException::FileCorruptException(const std::string& /*detail*/)
-    : DataReaderLibException(FileCorrupt, "File is corrupted or has invalid format") {}
+    : DataReaderLibException(KVFileCorrupt, "File is corrupted or has invalid format") {}
 
 NoMemoryAllocException::NoMemoryAllocException(const std::string& detail)
-    : DataReaderLibException(NoMemoryAlloc, "Memory allocation failed", detail) {}
+    : DataReaderLibException(KVNoMemoryAlloc, "Memory allocation failed", detail) {}
 
 CreateDestFileException::CreateDestFileException(const std::string& detail)
-    : DataReaderLibException(CreateDestFile, "Failed to create destination file", detail) {}
+    : DataReaderLibException(KVCreateDestFile, "Failed to create destination file", detail) {}
 
 ExtractingFileException::ExtractingFileException(const std::string& detail)
-    : DataReaderLibException(ExtractingFile, "Error occurred while extracting data", detail) {}
+    : DataReaderLibException(KVExtractingFile, "Error occurred while extracting data", detail) {}
 
 CannotOpenExtractedFileException::CannotOpenExtractedFileException(const std::string& detail)
-    : DataReaderLibException(CannotOpenExtractedFile, "Unable to open extracted file", detail) {}
+    : DataReaderLibException(KVCannotOpenExtractedFile, "Unable to open extracted file", detail) {}
 
 InvalidIBLevelException::InvalidIBLevelException(const std::string& /*detail*/)
-    : DataReaderLibException(InvalidIBLevel, "Invalid IB level specified") {}
+    : DataReaderLibException(KVInvalidIBLevel, "Invalid IB level specified") {}
 
 CANIsNotSupportedException::CANIsNotSupportedException(const std::string& detail)
-    : DataReaderLibException(CANNotSupported, "Feature or operation not supported on CAN channel",
+    : DataReaderLibException(KVCANNotSupported, "Feature or operation not supported on CAN channel",
                              detail) {}
 
 InvalidIndexException::InvalidIndexException(const std::string& /*detail*/)
-    : DataReaderLibException(InvalidIndex, "Invalid index") {}
+    : DataReaderLibException(KVInvalidIndex, "Invalid index") {}
 
 }  // namespace Korvane::DataReader

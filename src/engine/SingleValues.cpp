@@ -116,7 +116,7 @@ void CDataLoadEngine::GetSingleValue(const CKVChannel* channel, void* values, do
 void CDataLoadEngine::GetSingleTextValue(const CKVChannel* channel, char* buffer, int length) const {
   if (HasOfflineData(channel)) {
     const CKVOfflineInfo& offline = *channel->OfflineInfo;
-    if (offline.Status != kOfflineValueStored) throw DataReaderLibException(Error, "Channel value not available");
+    if (offline.Status != kOfflineValueStored) throw DataReaderLibException(KVError, "Channel value not available");
     MultiStream::CBaseStream* stream = container_->StreamByCode(offline.DBStreamName);
     if (stream == nullptr) throw ChannelNotStored();
     uint8_t stored = 0;

@@ -38,7 +38,7 @@ void ReadAt(MultiStream::CStream* stream, int64_t position, void* buffer, int64_
   if (stream->ReadBytesAt(position, buffer, static_cast<int32_t>(length)) != length) throw FileCorruptException(what);
 }
 
-DataReaderLibException ChannelNotStored() { return DataReaderLibException(Error, "Channel not stored"); }
+DataReaderLibException ChannelNotStored() { return DataReaderLibException(KVError, "Channel not stored"); }
 
 bool HasOfflineData(const CKVChannel* channel) noexcept {
   return channel->OfflineInfo != nullptr && channel->OfflineInfo->Status != 0;

@@ -39,7 +39,7 @@ bool IsZipPackaged(const char* fileName) {
   return std::strcmp(extension.data(), ".K7Z") == 0 || std::strcmp(extension.data(), ".KXZ") == 0;
 }
 
-DataReaderLibException NoFileOpen() { return DataReaderLibException(Error, "No file is open"); }
+DataReaderLibException NoFileOpen() { return DataReaderLibException(KVError, "No file is open"); }
 
 }  // namespace
 
@@ -153,7 +153,7 @@ void CKVDataReader::KVGetStream(const char* streamName, void* buffer, int32_t* s
   MultiStream::CStreamContainer& container = OpenContainer();
   if (streamName == nullptr || size == nullptr) throw NoMemoryAllocException();
   MultiStream::CBaseStream* stream = container.StreamByCode(streamName);
-  if (stream == nullptr) throw DataReaderLibException(Error, "Virutal stream does not exist");
+  if (stream == nullptr) throw DataReaderLibException(KVError, "Virutal stream does not exist");
   const int64_t length = stream->Size();
   // The size travels as an int32: a stream that cannot be described is refused.
   if (length < 0 || length >= INT32_MAX) throw NoMemoryAllocException("stream too large");

@@ -101,30 +101,30 @@ void CKVDataReader::KVGetChannelProps(int32_t index, int32_t selector, void* buf
   if (buffer == nullptr || size == nullptr) throw NoMemoryAllocException();
   const CKVChannel& channel = ChannelAt(index);
   switch (selector) {
-    case ChDataType: return WriteFixed<int32_t>(channel.DataType, buffer, size);
-    case ChDataTypeSize: return WriteFixed<int32_t>(channel.GetSampleBytes(), buffer, size);
-    case ChIndexString: return WriteText(channel.IndexText, buffer, size);
-    case ChIndexStringLength:
+    case KVChDataType: return WriteFixed<int32_t>(channel.DataType, buffer, size);
+    case KVChDataTypeSize: return WriteFixed<int32_t>(channel.GetSampleBytes(), buffer, size);
+    case KVChIndexString: return WriteText(channel.IndexText, buffer, size);
+    case KVChIndexStringLength:
       return WriteFixed<int32_t>(static_cast<int32_t>(channel.IndexText.size() + 1), buffer, size);
-    case ChType: return WriteFixed<int32_t>(ChannelType(channel), buffer, size);
-    case ChScale: {
+    case KVChType: return WriteFixed<int32_t>(ChannelType(channel), buffer, size);
+    case KVChScale: {
       double scale = 0, offset = 0;
       KVGetChannelFactors(index, &scale, &offset);
       return WriteFixed<double>(scale, buffer, size);
     }
-    case ChOffset: return WriteFixed<double>(channel.GetScaledValue(0), buffer, size);
-    case ChSetupXml: {
+    case KVChOffset: return WriteFixed<double>(channel.GetScaledValue(0), buffer, size);
+    case KVChSetupXml: {
       const std::string* text = channel.GetSetupXML();
       return WriteText(text != nullptr ? *text : std::string(), buffer, size);
     }
-    case ChSetupXmlLength: return WriteFixed<int32_t>(TextLengthOrZero(channel.GetSetupXML()), buffer, size);
-    case ChPropertiesXml: {
+    case KVChSetupXmlLength: return WriteFixed<int32_t>(TextLengthOrZero(channel.GetSetupXML()), buffer, size);
+    case KVChPropertiesXml: {
       const std::string* text = channel.GetPropertiesXML();
       return WriteText(text != nullptr ? *text : std::string(), buffer, size);
     }
-    case ChPropertiesXmlLength:
+    case KVChPropertiesXmlLength:
       return WriteFixed<int32_t>(TextLengthOrZero(channel.GetPropertiesXML()), buffer, size);
-    case ChCustomProps: {
+    case KVChCustomProps: {
       const int64_t needed = static_cast<int64_t>(channel.CustomProps.size()) * sizeof(KVCustomProperty);
       if (*size < needed) throw NoMemoryAllocException();
       auto* entries = static_cast<KVCustomProperty*>(buffer);
@@ -132,10 +132,10 @@ void CKVDataReader::KVGetChannelProps(int32_t index, int32_t selector, void* buf
       *size = static_cast<int32_t>(needed);
       return;
     }
-    case ChCustomPropsCount:
+    case KVChCustomPropsCount:
       return WriteFixed<int32_t>(static_cast<int32_t>(channel.CustomProps.size()), buffer, size);
-    case ChLongName: return WriteText(channel.LongName, buffer, size);
-    case ChLongNameLength:
+    case KVChLongName: return WriteText(channel.LongName, buffer, size);
+    case KVChLongNameLength:
       return WriteFixed<int32_t>(static_cast<int32_t>(channel.LongName.size() + 1), buffer, size);
     default:
       return;  // an unknown selector writes nothing

@@ -12,7 +12,7 @@ namespace {
 
 const std::string kNullHandleMessage = "Invalid reader handle";
 
-void FailWithNullHandle() { ASSERT_EQ(KVIDestroyReader(nullptr), InvalidReaderHandle); }
+void FailWithNullHandle() { ASSERT_EQ(KVIDestroyReader(nullptr), KVInvalidReaderHandle); }
 
 void SucceedWithOwnReader() {
   KVReaderHandle handle = nullptr;
@@ -27,14 +27,14 @@ TEST(LastStatus, CapacityEqualToTheLengthIsTooSmall) {
   std::memset(buffer, 'x', sizeof buffer);
   int32_t status = -7;
   int32_t size = length;
-  EXPECT_EQ(KVGetLastStatus(&status, buffer, &size), BufferTooSmall);
+  EXPECT_EQ(KVGetLastStatus(&status, buffer, &size), KVBufferTooSmall);
   EXPECT_EQ(size, length + 1);
   EXPECT_EQ(status, -7);
   EXPECT_EQ(buffer[0], 'x');
 
   size = length + 1;
   EXPECT_EQ(KVGetLastStatus(&status, buffer, &size), 0);
-  EXPECT_EQ(status, InvalidReaderHandle);
+  EXPECT_EQ(status, KVInvalidReaderHandle);
   EXPECT_EQ(std::string(buffer, static_cast<size_t>(length)), kNullHandleMessage);
   EXPECT_EQ(buffer[length], '\0');
   EXPECT_EQ(buffer[length + 1], 'x');  // nothing beyond the given capacity
@@ -45,13 +45,13 @@ TEST(LastStatus, NegativeCapacityIsTooSmallAndChangesNothing) {
   char buffer[64];
   int32_t status = -7;
   int32_t size = -5;
-  EXPECT_EQ(KVGetLastStatus(&status, buffer, &size), BufferTooSmall);
+  EXPECT_EQ(KVGetLastStatus(&status, buffer, &size), KVBufferTooSmall);
   EXPECT_EQ(size, static_cast<int32_t>(kNullHandleMessage.size()) + 1);
   EXPECT_EQ(status, -7);
   // The status stays readable.
   size = sizeof buffer;
   EXPECT_EQ(KVGetLastStatus(&status, buffer, &size), 0);
-  EXPECT_EQ(status, InvalidReaderHandle);
+  EXPECT_EQ(status, KVInvalidReaderHandle);
 }
 
 TEST(LastStatus, LargerCapacityIsZeroFilledAndReadingDoesNotClear) {
@@ -64,7 +64,7 @@ TEST(LastStatus, LargerCapacityIsZeroFilledAndReadingDoesNotClear) {
   for (size_t i = kNullHandleMessage.size(); i < sizeof buffer; ++i) EXPECT_EQ(buffer[i], '\0') << i;
   status = 0;
   ASSERT_EQ(KVGetLastStatus(&status, buffer, &size), 0);
-  EXPECT_EQ(status, InvalidReaderHandle);
+  EXPECT_EQ(status, KVInvalidReaderHandle);
 }
 
 TEST(LastStatus, AfterSuccessAnEmptyTextFitsInOneByte) {
@@ -102,7 +102,7 @@ TEST(LastStatus, EachThreadSeesItsOwnStatus) {
   });
   failing.join();
   succeeding.join();
-  EXPECT_EQ(failedStatus, InvalidReaderHandle);
+  EXPECT_EQ(failedStatus, KVInvalidReaderHandle);
   EXPECT_EQ(failedMessage, kNullHandleMessage);
   EXPECT_EQ(succeededStatus, 0);
   EXPECT_EQ(succeededMessage, "");

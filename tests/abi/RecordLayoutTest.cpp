@@ -82,20 +82,20 @@ TEST(RecordLayout, CustomPropertyEntriesAre220BytesApart) {
 }
 
 TEST(RecordLayout, SelectorAndStatusValuesAreFixed) {
-  EXPECT_EQ(ChDataType, 0);
-  EXPECT_EQ(ChIndexString, 2);
-  EXPECT_EQ(ChSetupXml, 7);
-  EXPECT_EQ(ChCustomProps, 11);
-  EXPECT_EQ(ChLongNameLength, 14);
+  EXPECT_EQ(KVChDataType, 0);
+  EXPECT_EQ(KVChIndexString, 2);
+  EXPECT_EQ(KVChSetupXml, 7);
+  EXPECT_EQ(KVChCustomProps, 11);
+  EXPECT_EQ(KVChLongNameLength, 14);
   EXPECT_EQ(KVChannelSynchronous, 0);
   EXPECT_EQ(KVChannelAsynchronous, 1);
   EXPECT_EQ(KVChannelSingleValue, 2);
   EXPECT_EQ(KVReducedRecords, -1);
   EXPECT_EQ(KVReducedMaximum, 0);
   EXPECT_EQ(KVReducedAll, 4);
-  EXPECT_EQ(FileCorrupt, 4);
-  EXPECT_EQ(InvalidReaderHandle, 11);
-  EXPECT_EQ(BufferTooSmall, 13);
+  EXPECT_EQ(KVFileCorrupt, 4);
+  EXPECT_EQ(KVInvalidReaderHandle, 11);
+  EXPECT_EQ(KVBufferTooSmall, 13);
   EXPECT_EQ(sizeof(KVStatus), 4u);
 }
 

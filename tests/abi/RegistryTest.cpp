@@ -59,16 +59,16 @@ TEST_F(Registry, AddSetActiveAndDeInit) {
 }
 
 TEST_F(Registry, RefusedCallsLeaveTheLastStatusAlone) {
-  EXPECT_EQ(KVIDestroyReader(nullptr), InvalidReaderHandle);
+  EXPECT_EQ(KVIDestroyReader(nullptr), KVInvalidReaderHandle);
   ASSERT_EQ(KVInit(), 0);  // success: status 0
-  EXPECT_EQ(KVIDestroyReader(nullptr), InvalidReaderHandle);
+  EXPECT_EQ(KVIDestroyReader(nullptr), KVInvalidReaderHandle);
   EXPECT_EQ(KVInit(), 1);
   EXPECT_EQ(KVSetActiveReader(5), 1);
   int32_t status = -1;
   char buffer[64];
   int32_t size = sizeof buffer;
   ASSERT_EQ(KVGetLastStatus(&status, buffer, &size), 0);
-  EXPECT_EQ(status, InvalidReaderHandle);
+  EXPECT_EQ(status, KVInvalidReaderHandle);
   EXPECT_STREQ(buffer, "Invalid reader handle");
 }
 
@@ -82,7 +82,7 @@ TEST_F(Registry, ReadersOutsideTheRegistry) {
   EXPECT_EQ(Readers(), 1);
   EXPECT_EQ(KVIDestroyReader(handle), 0);
   EXPECT_EQ(Readers(), 1);
-  EXPECT_EQ(KVIDestroyReader(nullptr), InvalidReaderHandle);
+  EXPECT_EQ(KVIDestroyReader(nullptr), KVInvalidReaderHandle);
 }
 
 }  // namespace

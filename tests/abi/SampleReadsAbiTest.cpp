@@ -23,14 +23,14 @@ namespace {
 
 class SampleReads : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_EQ(KVICreateReader(&reader_), Ok); }
+  void SetUp() override { ASSERT_EQ(KVICreateReader(&reader_), KVOk); }
   void TearDown() override { KVIDestroyReader(reader_); }
 
   void Open(const TestKit::Recording& recording) {
     const std::string path = directory_.File("rec" + std::to_string(files_++) + ".kvd");
     TestKit::WriteRecording(path, recording);
     KVFileInfo info{};
-    ASSERT_EQ(KVIOpenDataFile(reader_, path.c_str(), &info), Ok);
+    ASSERT_EQ(KVIOpenDataFile(reader_, path.c_str(), &info), KVOk);
   }
 
   // Channel index by name, over the channel, binary and complex channel lists.
@@ -42,9 +42,9 @@ class SampleReads : public ::testing::Test {
                                       {KVIGetBinChannelListCount, KVIGetBinChannelList},
                                       {KVIGetComplexChannelListCount, KVIGetComplexChannelList}}) {
       int32_t n = 0;
-      EXPECT_EQ(count(reader_, &n), Ok);
+      EXPECT_EQ(count(reader_, &n), KVOk);
       std::vector<KVChannel> channels(static_cast<size_t>(n));
-      if (n > 0) EXPECT_EQ(list(reader_, channels.data()), Ok);
+      if (n > 0) EXPECT_EQ(list(reader_, channels.data()), KVOk);
       for (const KVChannel& channel : channels) indexes[channel.name] = channel.index;
     }
     return indexes;
@@ -66,7 +66,7 @@ TEST_F(SampleReads, DemoRecordingReadsBackEveryValue) {
     const std::vector<int64_t> stored = TestKit::RegionSampleIndexes(contents.layout, written.srDiv);
     const auto samples = static_cast<int64_t>(stored.size());
     int64_t count = 0;
-    ASSERT_EQ(KVIGetScaledSamplesCount(reader_, index, &count), Ok);
+    ASSERT_EQ(KVIGetScaledSamplesCount(reader_, index, &count), KVOk);
     ASSERT_EQ(count, samples);
     const auto values = static_cast<size_t>(samples * written.arraySize);
     // Windows of an odd size start and end inside blocks and regions.
@@ -76,7 +76,7 @@ TEST_F(SampleReads, DemoRecordingReadsBackEveryValue) {
       const auto n = static_cast<int32_t>(std::min<int64_t>(kWindow, samples - first));
       ASSERT_EQ(KVIGetScaledSamples(reader_, index, first, n, scaled.data() + first * written.arraySize,
                                     times.data() + first),
-                Ok);
+                KVOk);
     }
     for (int64_t k = 0; k < samples; ++k) {
       const int64_t sample = stored[static_cast<size_t>(k)];
@@ -89,7 +89,7 @@ TEST_F(SampleReads, DemoRecordingReadsBackEveryValue) {
     }
     // The raw form: the stored numbers (the demo scales by 1 and offsets by 0).
     std::vector<uint8_t> raw(values * 8);
-    ASSERT_EQ(KVIGetRawSamples(reader_, index, 0, static_cast<int32_t>(samples), raw.data(), nullptr), Ok);
+    ASSERT_EQ(KVIGetRawSamples(reader_, index, 0, static_cast<int32_t>(samples), raw.data(), nullptr), KVOk);
     for (size_t v = 0; v < values; ++v) {
       double number = 0;
       if (written.dataType == 8) {
@@ -103,23 +103,23 @@ TEST_F(SampleReads, DemoRecordingReadsBackEveryValue) {
     }
   }
   // The text single value, through the functions on the active reader.
-  ASSERT_EQ(KVInit(), Ok);
+  ASSERT_EQ(KVInit(), KVOk);
   KVFileInfo info{};
   const std::string path = directory_.File("demo.kvd");
   TestKit::WriteRecording(path, contents.recording);
-  ASSERT_EQ(KVOpenDataFile(path.c_str(), &info), Ok);
+  ASSERT_EQ(KVOpenDataFile(path.c_str(), &info), KVOk);
   int32_t textCount = KVGetTextChannelListCount();
   ASSERT_EQ(textCount, 1);
   KVChannel text{};
-  ASSERT_EQ(KVGetTextChannelList(&text), Ok);
+  ASSERT_EQ(KVGetTextChannelList(&text), KVOk);
   EXPECT_EQ(KVGetTextValuesCount(text.index), 1);
   std::vector<char> chars(static_cast<size_t>(text.array_size), 'x');
   double stamp = -1;
-  ASSERT_EQ(KVGetTextValues(text.index, 0, 1, chars.data(), &stamp), Ok);
+  ASSERT_EQ(KVGetTextValues(text.index, 0, 1, chars.data(), &stamp), KVOk);
   EXPECT_STREQ(chars.data(), contents.operatorName.c_str());
   EXPECT_EQ(stamp, 0);
   EXPECT_EQ(KVGetTextValuesCount(-1), -1);
-  EXPECT_EQ(KVDeInit(), Ok);
+  EXPECT_EQ(KVDeInit(), KVOk);
 }
 
 // A binary channel through the index: four payloads of 25, 10, 0 and 30 bytes in
@@ -174,12 +174,12 @@ TEST_F(SampleReads, BinaryPayloadsLocatorsAndRing) {
   Open(BinaryRecording(locators, payloads));
   const int32_t pictures = Indexes().at("Pictures");
   int64_t count = 0;
-  ASSERT_EQ(KVIGetBinarySamplesCount(reader_, pictures, &count), Ok);
+  ASSERT_EQ(KVIGetBinarySamplesCount(reader_, pictures, &count), KVOk);
   ASSERT_EQ(count, 4);
 
   std::vector<KVBinarySample> records(4);
   std::vector<double> times(4);
-  ASSERT_EQ(KVIGetBinRecSamples(reader_, pictures, 0, 4, records.data(), times.data()), Ok);
+  ASSERT_EQ(KVIGetBinRecSamples(reader_, pictures, 0, 4, records.data(), times.data()), KVOk);
   for (size_t i = 0; i < 4; ++i) {
     EXPECT_EQ(records[i].position, locators[i].position) << i;
     EXPECT_EQ(records[i].size, locators[i].size) << i;
@@ -194,12 +194,12 @@ TEST_F(SampleReads, BinaryPayloadsLocatorsAndRing) {
   std::vector<uint8_t> buffer(64, 0);
   int32_t size = 30;
   double stamp = 0;
-  ASSERT_EQ(KVIGetBinarySamples(reader_, pictures, 3, reinterpret_cast<char*>(buffer.data()), &stamp, &size), Ok);
+  ASSERT_EQ(KVIGetBinarySamples(reader_, pictures, 3, reinterpret_cast<char*>(buffer.data()), &stamp, &size), KVOk);
   EXPECT_EQ(size, 30);
   EXPECT_EQ(std::vector<uint8_t>(buffer.begin(), buffer.begin() + 30), payload(3));
   size = 29;
   EXPECT_EQ(KVIGetBinarySamples(reader_, pictures, 3, reinterpret_cast<char*>(buffer.data()), &stamp, &size),
-            NoMemoryAlloc);
+            KVNoMemoryAlloc);
 
   // Packed: every payload behind its length fits exactly; one byte less fails on the last.
   const int32_t packedBytes = 25 + 10 + 0 + 30 + 4 * 4;
@@ -209,7 +209,7 @@ TEST_F(SampleReads, BinaryPayloadsLocatorsAndRing) {
     size = capacity;
     const KVStatus status = KVIGetBinarySamplesEx(reader_, pictures, 0, 4, reinterpret_cast<char*>(packed.data()),
                                                   times.data(), &size);
-    EXPECT_EQ(status, capacity == packedBytes ? Ok : NoMemoryAlloc);
+    EXPECT_EQ(status, capacity == packedBytes ? KVOk : KVNoMemoryAlloc);
     EXPECT_EQ(size, capacity == packedBytes ? packedBytes : packedBytes - 34);
     size_t at = 0;
     for (size_t i = 0; i < (capacity == packedBytes ? 4u : 3u); ++i) {
@@ -227,7 +227,7 @@ TEST_F(SampleReads, BinaryPayloadsLocatorsAndRing) {
   // writes nothing.
   std::vector<uint8_t> ring(100, 0);
   int64_t position = 90;
-  ASSERT_EQ(KVIGetBinData(reader_, pictures, &locators[0], reinterpret_cast<char*>(ring.data()), &position, 100), Ok);
+  ASSERT_EQ(KVIGetBinData(reader_, pictures, &locators[0], reinterpret_cast<char*>(ring.data()), &position, 100), KVOk);
   EXPECT_EQ(position, 15);
   const std::vector<uint8_t> first = payload(0);
   EXPECT_TRUE(std::equal(first.begin(), first.begin() + 10, ring.begin() + 90));
@@ -235,7 +235,7 @@ TEST_F(SampleReads, BinaryPayloadsLocatorsAndRing) {
   std::vector<uint8_t> small(20, 0x55);
   position = 0;
   EXPECT_EQ(KVIGetBinData(reader_, pictures, &locators[3], reinterpret_cast<char*>(small.data()), &position, 20),
-            NoMemoryAlloc);
+            KVNoMemoryAlloc);
   EXPECT_EQ(small, std::vector<uint8_t>(20, 0x55));
   EXPECT_EQ(position, 0);
 }
@@ -249,11 +249,11 @@ TEST_F(SampleReads, CanMessagesAreReadThenRefused) {
   for (int32_t i = 0; i < 8 && frames < 0; ++i) {
     char name[100] = {};
     int32_t size = sizeof name;
-    if (KVIGetChannelProps(reader_, i, ChLongName, name, &size) == Ok && std::string(name) == "Frames") frames = i;
+    if (KVIGetChannelProps(reader_, i, KVChLongName, name, &size) == KVOk && std::string(name) == "Frames") frames = i;
   }
   ASSERT_GE(frames, 0);
   std::vector<double> data(4, -1), times(4, -1);
-  EXPECT_EQ(KVIGetScaledSamples(reader_, frames, 0, 4, data.data(), times.data()), CANNotSupported);
+  EXPECT_EQ(KVIGetScaledSamples(reader_, frames, 0, 4, data.data(), times.data()), KVCANNotSupported);
   EXPECT_EQ(times, (std::vector<double>{0, 0.001, 0.002, 0.003}));
 }
 
@@ -264,13 +264,13 @@ TEST_F(SampleReads, ComplexSamplesScaledAndRaw) {
   const int32_t phase = Indexes().at("Phase");
   double scale = 0;
   double offset = 0;
-  ASSERT_EQ(KVIGetChannelFactors(reader_, phase, &scale, &offset), Ok);
+  ASSERT_EQ(KVIGetChannelFactors(reader_, phase, &scale, &offset), KVOk);
   using Read = KVStatus (*)(KVReaderHandle, int32_t, int64_t, int32_t, KVComplex*, double*);
   for (const auto& [read, scaled] : {std::pair{Read{KVIGetComplexScaledSamples}, true},
                                      std::pair{Read{KVIGetComplexRawSamples}, false}}) {
     SCOPED_TRACE(scaled ? "scaled" : "raw");
     std::vector<KVComplex> values(3);
-    ASSERT_EQ(read(reader_, phase, 98, 3, values.data(), nullptr), Ok);
+    ASSERT_EQ(read(reader_, phase, 98, 3, values.data(), nullptr), KVOk);
     for (int i = 0; i < 3; ++i) {
       const double k = 98 + i;
       EXPECT_DOUBLE_EQ(values[static_cast<size_t>(i)].re, scaled ? k * scale + offset : k);
@@ -285,11 +285,11 @@ TEST_F(SampleReads, ArgumentChecksGiveTheirStatuses) {
   Open(contents.recording);
   const int32_t voltage = Indexes().at("Voltage");
   int64_t count = 0;
-  EXPECT_EQ(KVIGetScaledSamplesCount(reader_, -1, &count), Ok);
+  EXPECT_EQ(KVIGetScaledSamplesCount(reader_, -1, &count), KVOk);
   EXPECT_EQ(count, -1);
-  EXPECT_EQ(KVIGetRawSamplesCount(reader_, 1000, &count), Ok);
+  EXPECT_EQ(KVIGetRawSamplesCount(reader_, 1000, &count), KVOk);
   EXPECT_EQ(count, -1);
-  EXPECT_EQ(KVIGetComplexRawSamplesCount(reader_, voltage, nullptr), NoMemoryAlloc);
+  EXPECT_EQ(KVIGetComplexRawSamplesCount(reader_, voltage, nullptr), KVNoMemoryAlloc);
   double value = 0;
   KVComplex complex{};
   char byte = 0;
@@ -309,9 +309,9 @@ TEST_F(SampleReads, ArgumentChecksGiveTheirStatuses) {
       {"ring, null sample", KVIGetBinData(reader_, voltage, nullptr, &byte, &position, 1)},
       {"ring, index out of range", KVIGetBinData(reader_, 999, &sample, &byte, &position, 1)},
   };
-  const std::vector<KVStatus> expected = {NoMemoryAlloc, Ok,           InvalidIndex,  NoMemoryAlloc,
-                                          InvalidIndex,  NoMemoryAlloc, NoMemoryAlloc, NoMemoryAlloc,
-                                          InvalidIndex,  NoMemoryAlloc, InvalidIndex};
+  const std::vector<KVStatus> expected = {KVNoMemoryAlloc, KVOk,           KVInvalidIndex,  KVNoMemoryAlloc,
+                                          KVInvalidIndex,  KVNoMemoryAlloc, KVNoMemoryAlloc, KVNoMemoryAlloc,
+                                          KVInvalidIndex,  KVNoMemoryAlloc, KVInvalidIndex};
   for (size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(cases[i].second, expected[i]) << cases[i].first;
 }
 

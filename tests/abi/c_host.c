@@ -5,7 +5,12 @@
 #include <stdlib.h>
 #include <string.h>
 
+/* The host also checks the short names kept for code written against them. */
+#define KV_SHORT_NAMES
 #include "KVDataReaderLib.h"
+
+_Static_assert((int)Ok == (int)KVOk && (int)InvalidIndex == (int)KVInvalidIndex, "statuses");
+_Static_assert((int)ChDataType == (int)KVChDataType && (int)ChLongNameLength == (int)KVChLongNameLength, "selectors");
 
 _Static_assert(sizeof(KVFileInfo) == 24, "KVFileInfo");
 _Static_assert(sizeof(KVMeasurementInfo) == 32, "KVMeasurementInfo");
@@ -54,7 +59,7 @@ static void ReadSamples(KVReaderHandle reader, int32_t index) {
       break;
     }
   }
-  expect(KVIGetScaledSamples(reader, index, 0, 1, NULL, NULL) == NoMemoryAlloc, "null buffer");
+  expect(KVIGetScaledSamples(reader, index, 0, 1, NULL, NULL) == KVNoMemoryAlloc, "null buffer");
   free(values);
   free(times);
 }
@@ -82,7 +87,7 @@ static void OpenRecording(const char* path) {
     free(channels);
   }
   expect(KVICloseDataFile(reader) == 0, "KVICloseDataFile");
-  expect(KVICloseDataFile(reader) == Error, "second close");
+  expect(KVICloseDataFile(reader) == KVError, "second close");
   expect(KVIDestroyReader(reader) == 0, "destroy the file reader");
 }
 
@@ -99,10 +104,10 @@ int main(int argc, char** argv) {
   expect(KVAddReader() == 0, "KVAddReader");
   expect(KVGetNumReaders(&count) == 0 && count == 2, "two readers");
 
-  expect(KVIDestroyReader(NULL) == InvalidReaderHandle, "null handle");
+  expect(KVIDestroyReader(NULL) == KVInvalidReaderHandle, "null handle");
   size = (int32_t)sizeof message;
   expect(KVGetLastStatus(&status, message, &size) == 0, "KVGetLastStatus");
-  expect(status == InvalidReaderHandle && strcmp(message, "Invalid reader handle") == 0,
+  expect(status == KVInvalidReaderHandle && strcmp(message, "Invalid reader handle") == 0,
          "message of a null handle");
 
   expect(KVICreateReader(&handle) == 0 && handle != NULL, "KVICreateReader");

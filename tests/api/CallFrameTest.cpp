@@ -19,7 +19,7 @@ Reported LastReported() {
   char buffer[256];
   int32_t size = sizeof buffer;
   int32_t status = -100;
-  EXPECT_EQ(CopyLastStatus(&status, buffer, &size), Ok);
+  EXPECT_EQ(CopyLastStatus(&status, buffer, &size), KVOk);
   return {status, buffer};
 }
 
@@ -31,46 +31,46 @@ class CallFrame : public ::testing::Test {
 
 TEST_F(CallFrame, NullHandleReportsInvalidReaderHandleAndRunsNothing) {
   bool ran = false;
-  EXPECT_EQ(CallReader(nullptr, [&](CKVDataReader&) { ran = true; }), InvalidReaderHandle);
+  EXPECT_EQ(CallReader(nullptr, [&](CKVDataReader&) { ran = true; }), KVInvalidReaderHandle);
   EXPECT_FALSE(ran);
   const Reported reported = LastReported();
-  EXPECT_EQ(reported.status, InvalidReaderHandle);
+  EXPECT_EQ(reported.status, KVInvalidReaderHandle);
   EXPECT_EQ(reported.message, "Invalid reader handle");
 }
 
 TEST_F(CallFrame, ReaderExceptionGivesItsStatusAndMessage) {
   EXPECT_EQ(CallReader(handle_, [](CKVDataReader&) { throw FileCorruptException("EOF detected"); }),
-            FileCorrupt);
+            KVFileCorrupt);
   EXPECT_EQ(LastReported().message, "File is corrupted or has invalid format");
 
-  EXPECT_EQ(CallReader(handle_, [](CKVDataReader&) { throw InvalidIndexException("42"); }), InvalidIndex);
+  EXPECT_EQ(CallReader(handle_, [](CKVDataReader&) { throw InvalidIndexException("42"); }), KVInvalidIndex);
   EXPECT_EQ(LastReported().message, "Invalid index");
 
-  EXPECT_EQ(CallReader(handle_, [](CKVDataReader&) { throw DataReaderLibException(Error, "No file is open"); }),
-            Error);
+  EXPECT_EQ(CallReader(handle_, [](CKVDataReader&) { throw DataReaderLibException(KVError, "No file is open"); }),
+            KVError);
   const Reported reported = LastReported();
-  EXPECT_EQ(reported.status, Error);
+  EXPECT_EQ(reported.status, KVError);
   EXPECT_EQ(reported.message, "No file is open");
 }
 
 TEST_F(CallFrame, OtherExceptionsReportStatusOneWithTheirText) {
-  EXPECT_EQ(CallReader(handle_, [](CKVDataReader&) { throw std::bad_alloc(); }), Error);
+  EXPECT_EQ(CallReader(handle_, [](CKVDataReader&) { throw std::bad_alloc(); }), KVError);
   EXPECT_EQ(LastReported().message, std::bad_alloc().what());
 
-  EXPECT_EQ(CallReader(handle_, [](CKVDataReader&) { throw CursorEofException(); }), Error);
+  EXPECT_EQ(CallReader(handle_, [](CKVDataReader&) { throw CursorEofException(); }), KVError);
   const Reported reported = LastReported();
-  EXPECT_EQ(reported.status, Error);
+  EXPECT_EQ(reported.status, KVError);
   EXPECT_EQ(reported.message, "Cursor beyond EOF");
 }
 
 TEST_F(CallFrame, SuccessClearsTheMessage) {
   CallReader(handle_, [](CKVDataReader&) { throw CannotOpenFileException("x"); });
-  EXPECT_EQ(CallReader(handle_, [](CKVDataReader&) {}), Ok);
+  EXPECT_EQ(CallReader(handle_, [](CKVDataReader&) {}), KVOk);
   char buffer[1] = {'x'};
   int32_t size = 1;
   int32_t status = -1;
-  EXPECT_EQ(CopyLastStatus(&status, buffer, &size), Ok);
-  EXPECT_EQ(status, Ok);
+  EXPECT_EQ(CopyLastStatus(&status, buffer, &size), KVOk);
+  EXPECT_EQ(status, KVOk);
   EXPECT_EQ(buffer[0], '\0');
 }
 
@@ -85,14 +85,14 @@ TEST_F(CallFrame, OutputWrittenBeforeAFailureStays) {
 
 TEST_F(CallFrame, ValueFunctionStoresTheResultOrRefusesANullPointer) {
   int64_t value = 0;
-  EXPECT_EQ(CallReaderForValue(handle_, &value, [](CKVDataReader&) { return int64_t{1} << 40; }), Ok);
+  EXPECT_EQ(CallReaderForValue(handle_, &value, [](CKVDataReader&) { return int64_t{1} << 40; }), KVOk);
   EXPECT_EQ(value, int64_t{1} << 40);
 
   EXPECT_EQ(CallReaderForValue<int64_t>(handle_, nullptr, [](CKVDataReader&) { return int64_t{1}; }),
-            NoMemoryAlloc);
+            KVNoMemoryAlloc);
 
   int32_t untouched = 5;
-  EXPECT_EQ(CallReaderForValue(nullptr, &untouched, [](CKVDataReader&) { return 9; }), InvalidReaderHandle);
+  EXPECT_EQ(CallReaderForValue(nullptr, &untouched, [](CKVDataReader&) { return 9; }), KVInvalidReaderHandle);
   EXPECT_EQ(untouched, 5);
 }
 
@@ -107,12 +107,12 @@ KVStatus KVIGetAnswer(KVReaderHandle handle, int32_t offset, double* value) {
 TEST_F(CallFrame, KvTwinReturnsMinusOneOnFailure) {
   // No registry reader is active in this test program: the handle is null.
   EXPECT_EQ(ValueOrFailure<double>(KVIGetAnswer, 1), -1.0);
-  EXPECT_EQ(LastReported().status, InvalidReaderHandle);
+  EXPECT_EQ(LastReported().status, KVInvalidReaderHandle);
 
   double value = 0;
-  EXPECT_EQ(KVIGetAnswer(handle_, 1, &value), Ok);
+  EXPECT_EQ(KVIGetAnswer(handle_, 1, &value), KVOk);
   EXPECT_EQ(value, 5000007.5);
-  EXPECT_EQ(KVIGetAnswer(handle_, -1, &value), InvalidIndex);
+  EXPECT_EQ(KVIGetAnswer(handle_, -1, &value), KVInvalidIndex);
 }
 
 }  // namespace

@@ -7,11 +7,11 @@ namespace Korvane::DataReader {
 namespace {
 
 TEST(DataReaderLibException, MessageCarriesDetailAfterColon) {
-  DataReaderLibException plain(Error, "No file is open");
-  EXPECT_EQ(plain.status(), Error);
+  DataReaderLibException plain(KVError, "No file is open");
+  EXPECT_EQ(plain.status(), KVError);
   EXPECT_STREQ(plain.what(), "No file is open");
 
-  DataReaderLibException detailed(Error, "Something", "why");
+  DataReaderLibException detailed(KVError, "Something", "why");
   EXPECT_STREQ(detailed.what(), "Something: why");
 }
 
@@ -22,13 +22,13 @@ TEST(DataReaderLibException, SubclassesFixStatusAndMessage) {
     const char* message;
   };
   const Case cases[] = {
-      {CannotOpenFileException("a.kvd"), CannotOpenFile, "Cannot open specified file: a.kvd"},
-      {FileAlreadyInUseException(), FileAlreadyInUse, "File is already in use by another process"},
-      {NoMemoryAllocException(), NoMemoryAlloc, "Memory allocation failed"},
-      {CreateDestFileException("out.xml"), CreateDestFile, "Failed to create destination file: out.xml"},
-      {ExtractingFileException("m"), ExtractingFile, "Error occurred while extracting data: m"},
-      {CannotOpenExtractedFileException(), CannotOpenExtractedFile, "Unable to open extracted file"},
-      {CANIsNotSupportedException(), CANNotSupported, "Feature or operation not supported on CAN channel"},
+      {CannotOpenFileException("a.kvd"), KVCannotOpenFile, "Cannot open specified file: a.kvd"},
+      {FileAlreadyInUseException(), KVFileAlreadyInUse, "File is already in use by another process"},
+      {NoMemoryAllocException(), KVNoMemoryAlloc, "Memory allocation failed"},
+      {CreateDestFileException("out.xml"), KVCreateDestFile, "Failed to create destination file: out.xml"},
+      {ExtractingFileException("m"), KVExtractingFile, "Error occurred while extracting data: m"},
+      {CannotOpenExtractedFileException(), KVCannotOpenExtractedFile, "Unable to open extracted file"},
+      {CANIsNotSupportedException(), KVCANNotSupported, "Feature or operation not supported on CAN channel"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.exception.status(), c.status);
@@ -40,11 +40,11 @@ TEST(DataReaderLibException, ThreeClassesIgnoreTheirDetail) {
   EXPECT_STREQ(FileCorruptException("EOF detected").what(), "File is corrupted or has invalid format");
   EXPECT_STREQ(FileCorruptException("Cursor beyond EOF").what(),
                "File is corrupted or has invalid format");
-  EXPECT_EQ(FileCorruptException().status(), FileCorrupt);
+  EXPECT_EQ(FileCorruptException().status(), KVFileCorrupt);
   EXPECT_STREQ(InvalidIndexException("channel 7").what(), "Invalid index");
-  EXPECT_EQ(InvalidIndexException().status(), InvalidIndex);
+  EXPECT_EQ(InvalidIndexException().status(), KVInvalidIndex);
   EXPECT_STREQ(InvalidIBLevelException("level 9").what(), "Invalid IB level specified");
-  EXPECT_EQ(InvalidIBLevelException().status(), InvalidIBLevel);
+  EXPECT_EQ(InvalidIBLevelException().status(), KVInvalidIBLevel);
 }
 
 TEST(AsyncIndexLibException, FamilyCarriesNegativeCodesOutsideTheReaderFamily) {

@@ -318,7 +318,7 @@ TEST(EngineIndexes, DamagedRootNodeStreamIsACorruptFile) {
     OpenedRecording opened(recording);
     FAIL() << "the file opened";
   } catch (const FileCorruptException& error) {
-    EXPECT_EQ(error.status(), FileCorrupt);
+    EXPECT_EQ(error.status(), KVFileCorrupt);
   }
 }
 
@@ -353,7 +353,7 @@ TEST(EngineIndexes, TwoChannelsWithOneAsyncIndexAreACorruptFile) {
       OpenedRecording opened(recording);
       ADD_FAILURE() << "the file opened";
     } catch (const FileCorruptException& error) {
-      EXPECT_EQ(error.status(), FileCorrupt);
+      EXPECT_EQ(error.status(), KVFileCorrupt);
     }
   }
 }

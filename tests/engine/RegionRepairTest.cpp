@@ -85,7 +85,7 @@ TEST(RegionRepair, StopBeforeAnyStartIsCorrupt) {
     OpenedRecording opened(FullRecording(events, 100));
     FAIL() << "the file opened";
   } catch (const FileCorruptException& error) {
-    EXPECT_EQ(error.status(), FileCorrupt);
+    EXPECT_EQ(error.status(), KVFileCorrupt);
   }
 }
 

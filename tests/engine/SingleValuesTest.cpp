@@ -140,7 +140,7 @@ TEST_F(SingleValues, ValuesNotStored) {
     Scaled("Unset");
     FAIL() << "an offline value not stored was read";
   } catch (const DataReaderLibException& error) {
-    EXPECT_EQ(error.status(), Error);
+    EXPECT_EQ(error.status(), KVError);
     EXPECT_STREQ(error.what(), "Channel not stored");
   }
 }

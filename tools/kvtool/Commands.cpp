@@ -30,7 +30,7 @@ bool AppendList(int32_t (*count)(void), KVStatus (*fill)(KVChannel*), const char
   const int32_t n = count();
   if (n < 0) return false;
   std::vector<KVChannel> records(static_cast<size_t>(n) + 1);
-  if (fill(records.data()) != Ok) return false;
+  if (fill(records.data()) != KVOk) return false;
   for (int32_t i = 0; i < n; ++i) out.push_back({records[static_cast<size_t>(i)], list});
   return true;
 }
@@ -38,14 +38,14 @@ bool AppendList(int32_t (*count)(void), KVStatus (*fill)(KVChannel*), const char
 int32_t IntProperty(int32_t index, int32_t selector) {
   int32_t value = 0;
   int32_t size = sizeof value;
-  return KVGetChannelProps(index, selector, &value, &size) == Ok ? value : -1;
+  return KVGetChannelProps(index, selector, &value, &size) == KVOk ? value : -1;
 }
 
 }  // namespace
 
 int Info() {
   KVMeasurementInfo info{};
-  if (KVGetMeasurementInfo(&info) != Ok) return ReportFailure("KVGetMeasurementInfo");
+  if (KVGetMeasurementInfo(&info) != KVOk) return ReportFailure("KVGetMeasurementInfo");
   const int32_t multiFileIndex = KVGetMultiFileIndex();
   const int32_t storingType = KVGetStoringType();
   const int32_t channels = KVGetChannelListCount();
@@ -81,7 +81,7 @@ int Channels(bool json) {
   std::sort(channels.begin(), channels.end(),
             [](const ListedChannel& a, const ListedChannel& b) { return a.record.index < b.record.index; });
   KVMeasurementInfo info{};
-  if (KVGetMeasurementInfo(&info) != Ok) return ReportFailure("KVGetMeasurementInfo");
+  if (KVGetMeasurementInfo(&info) != KVOk) return ReportFailure("KVGetMeasurementInfo");
 
   if (!json) {
     std::printf("%5s  %-24s %-8s %-6s %4s %-8s %12s %12s %12s %6s\n", "index", "name", "unit", "type", "dt",
@@ -93,8 +93,8 @@ int Channels(bool json) {
   for (const ListedChannel& channel : channels) {
     const KVChannel& r = channel.record;
     double scale = 0, offset = 0;
-    if (KVGetChannelFactors(r.index, &scale, &offset) != Ok) return ReportFailure("KVGetChannelFactors");
-    const int32_t type = IntProperty(r.index, ChType);
+    if (KVGetChannelFactors(r.index, &scale, &offset) != KVOk) return ReportFailure("KVGetChannelFactors");
+    const int32_t type = IntProperty(r.index, KVChType);
     const double rate = type == KVChannelSynchronous ? info.sample_rate : 0.0;
     if (!json) {
       std::printf("%5d  %-24.24s %-8.8s %-6s %4d %-8s %12.6g %12.6g %12.6g %6d\n", r.index, r.name, r.unit,
@@ -115,15 +115,15 @@ int Channels(bool json) {
 
 int Header(const char* outPath) {
   if (outPath != nullptr) {
-    if (KVExportHeader(outPath) != Ok) return ReportFailure("KVExportHeader");
+    if (KVExportHeader(outPath) != KVOk) return ReportFailure("KVExportHeader");
     return 0;
   }
   const char* codes[] = {"SETUP___", "SETUP__", "SETUP_", "SETUP"};
   for (const char* code : codes) {
     int32_t size = 0;
-    if (KVGetStream(code, nullptr, &size) != Ok) continue;
+    if (KVGetStream(code, nullptr, &size) != KVOk) continue;
     std::vector<char> text(static_cast<size_t>(size));
-    if (KVGetStream(code, text.data(), &size) != Ok) return ReportFailure("KVGetStream");
+    if (KVGetStream(code, text.data(), &size) != KVOk) return ReportFailure("KVGetStream");
     std::fwrite(text.data(), 1, static_cast<size_t>(size) - 1, stdout);
     return 0;
   }

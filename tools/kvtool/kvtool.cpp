@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
   if (KVInit() != 0) return kvtool::ReportFailure("KVInit");
   KVFileInfo fileInfo{};
   int result;
-  if (KVOpenDataFile(file, &fileInfo) != Ok) {
+  if (KVOpenDataFile(file, &fileInfo) != KVOk) {
     result = kvtool::ReportFailure("opening the file");
   } else if (command == "info") {
     std::printf("file                %s\n", file);
