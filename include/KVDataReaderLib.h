@@ -13,6 +13,19 @@
  *    most n - 1 bytes and a terminating zero; the rest is zero-filled.
  *  - Variable-size results use an in/out int32 size: in, the capacity; out, the
  *    size needed (text length + 1). Too small a capacity gives status 5.
+ *  - A list function (KVGetChannelList, KVGetEventList, ...) writes as many records
+ *    as the matching count function returned: size the array from the count.
+ *  - Threads: the library creates no threads and takes no locks. The last status is
+ *    kept per thread. Calls on one reader, and the registry functions (KVInit,
+ *    KVAddReader, KVSetActiveReader, KVDeInit and every KV... function on the
+ *    active reader), must not run in two threads at once; different readers
+ *    created with KVICreateReader may be used from different threads at the same
+ *    time.
+ *  - Creating a reader (KVInit, KVAddReader, KVICreateReader) sets the process-wide
+ *    locale to "C" for every category, which the whole host process sees.
+ *  - Status codes, selectors and type codes carry the KV prefix; code written
+ *    against the short names (Ok, Error, ChDataType, ...) defines KV_SHORT_NAMES
+ *    before including this header.
  *  - All values of the constants below are part of the interface and never change.
  *  - Records are little-endian with the exact layouts given; KVEvent is packed.
  */
