@@ -68,5 +68,38 @@ void BM_ReadEventsAndRegions(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadEventsAndRegions)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
+// Every position of the event list asked for one by one (as a host calling
+// KVGetEventTypeF for each does) against the whole list filled at once: the item
+// reads index the list once, so the ratio stays near 1 at any size.
+void BM_EveryEventItemAgainstTheList(benchmark::State& state) {
+  const int64_t count = state.range(0);
+  TestKit::TempDir directory;
+  const std::string path = directory.File("events.kvd");
+  TestKit::WriteMultiStreamFile(path, {}, {{.code = "EVENTS__", .data = ManyEvents(count), .payloadSize = 65536}});
+  MultiStream::CMultiStream container;
+  container.OpenFile(path.c_str());
+  CKVEventHelper helper;
+  helper.SetBlockSize(100);
+  helper.SetSampleRate(1000);
+  helper.ReadFromStream(container.StreamByCode("EVENTS__"));
+  const int listed = helper.GetEventListCnt();
+  std::vector<KVEvent> list(static_cast<size_t>(listed));
+  KVEvent item{};
+  Bench::MeasureAgainstBaseline(
+      state,
+      [&] {
+        helper.GetEventList(list.data());
+        benchmark::DoNotOptimize(list.data());
+      },
+      [&] {
+        for (int position = 0; position < listed; ++position) {
+          helper.GetEventListItem(position, &item);
+          benchmark::DoNotOptimize(item);
+        }
+      });
+  state.counters["ns_per_item"] = state.counters["subject_ns"] / static_cast<double>(listed);
+}
+BENCHMARK(BM_EveryEventItemAgainstTheList)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace Korvane::DataReader::Events

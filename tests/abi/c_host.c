@@ -64,6 +64,21 @@ static void ReadSamples(KVReaderHandle reader, int32_t index) {
   free(times);
 }
 
+/* The event list and the two tables of a recording of one region. */
+static void ReadTables(KVReaderHandle reader, int32_t channels) {
+  int32_t events = 0, columns = 0, triggers = 0, type = -1, column = -1;
+  char name[64];
+  expect(KVIGetEventListCount(reader, &events) == 0 && events == 2, "a start and a stop");
+  expect(KVIGetEventTypeF(reader, 0, &type) == 0 && KVIGetEventTypeF(reader, events, &type) == KVInvalidIndex,
+         "event types by position");
+  expect(KVIGetReducedDataChannelCountF(reader, &columns) == 0 && columns == 4 * channels, "four columns a channel");
+  expect(KVIGetReducedDataChannelNameF(reader, 3, name, (int32_t)sizeof name) == 0 &&
+             strcmp(name, "Voltage_RMS") == 0,
+         "column name");
+  expect(KVIGetReducedDataChannelIndexF(reader, "Voltage_RMS", &column) == 0 && column == 3, "column by name");
+  expect(KVIGetTriggerDataTriggerCountF(reader, &triggers) == 0 && triggers == 1, "one trigger");
+}
+
 /* Opens a recording through a caller-owned reader and walks its channel list. */
 static void OpenRecording(const char* path) {
   KVReaderHandle reader = NULL;
@@ -84,6 +99,7 @@ static void OpenRecording(const char* path) {
                                  (int32_t)sizeof name) == 0 && index == channels[1].index,
            "list item");
     ReadSamples(reader, channels[0].index);
+    ReadTables(reader, count);
     free(channels);
   }
   expect(KVICloseDataFile(reader) == 0, "KVICloseDataFile");
