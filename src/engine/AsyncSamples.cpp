@@ -26,15 +26,9 @@ void CDataLoadEngine::GetAsyncSamples(const CKVChannel* channel, int64_t first, 
                                       char* chars, ScaleType scaleType, int* binaryBytes) {
   const int capacity = binaryBytes != nullptr ? *binaryBytes : 0;
   if (binaryBytes != nullptr) *binaryBytes = 0;
-  if (count <= 0) return;
-  if (first < 0) throw InvalidIndexException();
-  firstRegion = std::max(firstRegion, 0);
-  lastRegion = std::min(lastRegion, GetRegionCount() - 1);
-  if (lastRegion < firstRegion) return;
+  if (!ClampWindow(first, count, firstRegion, lastRegion)) return;
   const CKVChannel& storage = *StorageChannel(channel);
-  SampleOutput output(*channel, storage, values, timeStamps, charOutput, chars, scaleType, setup_->GetSampleRate(),
-                      setup_->GetExternalClock());
-  if (output.StoredSampleBytes() <= 0) throw FileCorruptException("sample size");
+  SampleOutput output = OutputFor(*channel, values, timeStamps, charOutput, chars, scaleType);
   output.SetBinaryCapacity(capacity);
   const AsyncWindow window{first, count, firstRegion, lastRegion};
   TAsyncSamplesQuery& query = QueryOf(channel);

@@ -283,6 +283,13 @@ class CDataLoadEngine {
  private:
   using StreamPtr = AsyncIndexManager::StreamPtr;
 
+  // Clamps a window's regions to those that exist; false when it reads nothing (a
+  // count of 0 or less, no region left). A negative first is InvalidIndexException.
+  bool ClampWindow(int64_t first, int count, int& firstRegion, int& lastRegion) const;
+  // The host's buffers for samples of `channel` (read from its storage channel).
+  SampleOutput OutputFor(const CKVChannel& channel, void* values, double* timeStamps, bool charOutput, char* chars,
+                         ScaleType scaleType) const;
+
   // A window of synchronous samples: count samples from number first, numbered over
   // regions firstRegion to lastRegion (both existing).
   struct SyncWindow {

@@ -49,6 +49,22 @@ SyncRegion GeometryOf(const Events::KVStartStopEvent& region, int64_t divider, i
 
 }  // namespace
 
+bool CDataLoadEngine::ClampWindow(int64_t first, int count, int& firstRegion, int& lastRegion) const {
+  if (count <= 0) return false;
+  if (first < 0) throw InvalidIndexException();
+  firstRegion = std::max(firstRegion, 0);
+  lastRegion = std::min(lastRegion, GetRegionCount() - 1);
+  return firstRegion <= lastRegion;
+}
+
+SampleOutput CDataLoadEngine::OutputFor(const CKVChannel& channel, void* values, double* timeStamps, bool charOutput,
+                                        char* chars, ScaleType scaleType) const {
+  SampleOutput output(channel, *StorageChannel(&channel), values, timeStamps, charOutput, chars, scaleType,
+                      setup_->GetSampleRate(), setup_->GetExternalClock());
+  if (output.StoredSampleBytes() <= 0) throw FileCorruptException("sample size");
+  return output;
+}
+
 // At most this many stored blocks hold the rest of a window (the regions follow
 // each other in the stored data).
 int64_t CDataLoadEngine::BlocksLeft(const SyncWindow& window, const SampleOutput& output, int64_t divider,
@@ -63,15 +79,9 @@ const CKVChannel* CDataLoadEngine::StorageChannel(const CKVChannel* channel) noe
 void CDataLoadEngine::GetSyncSamples(const CKVChannel* channel, int64_t first, int count, void* values,
                                      double* timeStamps, int firstRegion, int lastRegion, bool charOutput,
                                      char* chars, ScaleType scaleType) {
-  if (count <= 0) return;
-  if (first < 0) throw InvalidIndexException();
-  firstRegion = std::max(firstRegion, 0);
-  lastRegion = std::min(lastRegion, GetRegionCount() - 1);
-  if (lastRegion < firstRegion) return;
+  if (!ClampWindow(first, count, firstRegion, lastRegion)) return;
   const CKVChannel& storage = *StorageChannel(channel);
-  SampleOutput output(*channel, storage, values, timeStamps, charOutput, chars, scaleType, setup_->GetSampleRate(),
-                      setup_->GetExternalClock());
-  if (output.StoredSampleBytes() <= 0) throw FileCorruptException("sample size");
+  SampleOutput output = OutputFor(*channel, values, timeStamps, charOutput, chars, scaleType);
   if (setup_->GetBlockSize() <= 0) throw FileCorruptException("BlockSize");
   const SyncWindow window{first, count, firstRegion, lastRegion};
   if (HasOfflineData(&storage)) {
