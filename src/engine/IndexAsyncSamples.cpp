@@ -69,25 +69,28 @@ void CDataLoadEngine::ReadIndexAsyncSamples(const CKVChannel& storage, const Asy
     int64_t number = 0;  // the number of the sample `it` stands on, inside the regions
     int region = window.firstRegion;
     AsyncIndexManager::IterPtr it;
-    int64_t regionEnd = -1;
+    int64_t available = 0;  // samples of `region` from `it` on
     if (Resumes(query, window)) {
       number = query.nextSample;
       region = query.region;
       it = query.iterator;
-      regionEnd = query.regionEnd;
+      available = std::max<int64_t>(0, query.regionEnd - number);
     }
     query = TAsyncSamplesQuery{};
     query.firstRegion = window.firstRegion;
     query.lastRegion = window.lastRegion;
 
-    for (; region <= window.lastRegion && number < end; ++region, it = {}, regionEnd = -1) {
+    for (; region <= window.lastRegion && number < end; ++region, it = {}) {
       if (!it) {
         it = manager->searchTimestampForStartPos(index, getEventStartTime(region), false);
         const AsyncIndexManager::IterPtr stop = manager->searchTimestampForEndPos(index, getEventStopTime(region), false);
         if (!it || !stop) continue;
-        regionEnd = SampleNumber(stop);
+        // The stored numbers size the region once; from here on the region is
+        // counted down by what is copied, so a resumed window ends it where one
+        // read of everything would, even where damaged leaves number their
+        // samples otherwise than the walk over them finds them.
+        available = std::max<int64_t>(0, SampleNumber(stop) - SampleNumber(it));
       }
-      int64_t available = std::max<int64_t>(0, regionEnd - SampleNumber(it));
       if (number + available <= window.first) {
         number += available;
         continue;
@@ -110,7 +113,7 @@ void CDataLoadEngine::ReadIndexAsyncSamples(const CKVChannel& storage, const Asy
         query.nextSample = number;
         query.region = region;
         query.iterator = it;
-        query.regionEnd = regionEnd;
+        query.regionEnd = number + available;
       }
     }
   });
