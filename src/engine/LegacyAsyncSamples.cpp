@@ -54,6 +54,10 @@ struct CDataLoadEngine::LegacyAsyncSource {
   int64_t valueBytes = 0;  // one sample: every array element
   int64_t blocks = 0;      // tails the reduced stream holds whole
 
+  // Every sample of the channel has its value and time in the data stream: no
+  // count can be larger.
+  int64_t mostSamples = 0;
+
   bool Stored() const noexcept { return tails != nullptr && data != nullptr; }
 };
 
@@ -94,6 +98,7 @@ CDataLoadEngine::LegacyAsyncSource CDataLoadEngine::LegacySourceOf(const CKVChan
   if (!source.Stored()) return source;
   if (source.firstTail < 0 || source.stride < LegacyTailLayout::kBytes) throw FileCorruptException("tail position");
   if (source.dataStart < 0) throw FileCorruptException("PosInDBStream");
+  source.mostSamples = std::max<int64_t>(0, source.data->Size() - source.dataStart) / (source.valueBytes + kTimeBytes);
   const int64_t size = source.tails->Size();
   if (size - LegacyTailLayout::kBytes >= source.firstTail) {
     source.blocks = (size - LegacyTailLayout::kBytes - source.firstTail) / source.stride + 1;
@@ -110,6 +115,9 @@ CDataLoadEngine::LegacyBlock CDataLoadEngine::ReadLegacyTail(const LegacyAsyncSo
   result.cumulative = LoadI64(tail + LegacyTailLayout::kCumulative);
   const int64_t position = LoadI64(tail + LegacyTailLayout::kPosition);
   if (result.count < 0 || result.cumulative < result.count || position < 0) throw FileCorruptException("legacy tail");
+  // Counts beyond what the data stream holds are damaged and would number samples
+  // the file cannot hold.
+  if (result.cumulative > source.mostSamples) throw FileCorruptException("legacy tail");
   result.values = CheckedAdd(source.dataStart, position, "legacy block position");
   // The whole block, values and times, must lie in the data stream.
   const int64_t bytes = CheckedMul(result.count, source.valueBytes + kTimeBytes, "legacy block size");
@@ -131,6 +139,8 @@ int64_t CDataLoadEngine::LegacyAsyncSamplesCount(const CKVChannel& storage, int 
   int64_t count = 0;
   for (int region = firstRegion; region <= lastRegion; ++region) {
     count += getAsyncSampleCountInEventRegion(source, storage, region);
+    // The regions do not overlap: together they hold no more than the channel.
+    if (count > source.mostSamples) throw FileCorruptException("legacy count");
   }
   return count;
 }
