@@ -205,10 +205,12 @@ void CDataLoadEngine::ReadLegacyAsyncSamples(const CKVChannel& storage, const As
   int64_t number = 0;  // the number of the next sample inside the regions
   int region = window.firstRegion;
   int64_t resumeBlock = -1;
+  int64_t regionEnd = 0;  // the number of the first sample behind `region`
   if (Resumes(query, window)) {
     number = query.nextSample;
     region = query.region;
     resumeBlock = query.block;
+    regionEnd = query.regionEnd;
   }
   query = TAsyncSamplesQuery{};
   query.firstRegion = window.firstRegion;
@@ -225,41 +227,48 @@ void CDataLoadEngine::ReadLegacyAsyncSamples(const CKVChannel& storage, const As
     const int64_t lastBlock = std::min<int64_t>(last, maxBlock);
     if (lastBlock < first) continue;
     int64_t block = resumeBlock >= 0 ? resumeBlock : first;
-    if (resumeBlock < 0 && number < window.first) {
-      // A region wholly before the window is counted, not read; in the region
-      // holding the window's first sample, the block holding it is searched.
+    if (resumeBlock < 0) {
+      // A region delivers no more samples than its count: where damaged blocks
+      // hold more time stamps inside it than their counts say, a host that sized
+      // its buffers by the count would be overrun.
       const int64_t inRegion = getAsyncSampleCountInEventRegion(source, storage, region);
-      if (number + inRegion <= window.first) {
-        number += inRegion;
-        continue;
-      }
-      const int64_t beforeStart =
-          getAsyncSampleCountToTimestamp(source, storage, region, getEventStartTime(region), first, maxBlock);
-      const int64_t target = beforeStart + (window.first - number);
-      int64_t low = first;
-      int64_t high = lastBlock;
-      while (low < high) {
-        const int64_t middle = low + (high - low + 1) / 2;
-        if (ReadLegacyTail(source, middle).Before() > target) high = middle - 1;
-        else low = middle;
-      }
-      if (low > first) {
-        number += std::max<int64_t>(0, ReadLegacyTail(source, low).Before() - beforeStart);
-        block = low;
+      regionEnd = number + inRegion;
+      if (number < window.first) {
+        // A region wholly before the window is counted, not read; in the region
+        // holding the window's first sample, the block holding it is searched.
+        if (number + inRegion <= window.first) {
+          number += inRegion;
+          continue;
+        }
+        const int64_t beforeStart =
+            getAsyncSampleCountToTimestamp(source, storage, region, getEventStartTime(region), first, maxBlock);
+        const int64_t target = beforeStart + (window.first - number);
+        int64_t low = first;
+        int64_t high = lastBlock;
+        while (low < high) {
+          const int64_t middle = low + (high - low + 1) / 2;
+          if (ReadLegacyTail(source, middle).Before() > target) high = middle - 1;
+          else low = middle;
+        }
+        if (low > first) {
+          number += std::max<int64_t>(0, ReadLegacyTail(source, low).Before() - beforeStart);
+          block = low;
+        }
       }
     }
     const double start = getEventStartTime(region);
     const double stop = getEventStopTime(region);
-    for (; block <= lastBlock && number < end; ++block) {
+    for (; block <= lastBlock && number < end && number < regionEnd; ++block) {
       const LegacyBlock tail = ReadLegacyTail(source, block);
       query.nextSample = number;
       query.region = region;
+      query.regionEnd = regionEnd;
       query.block = static_cast<int>(std::min<int64_t>(block, std::numeric_limits<int>::max()));
       ReadLegacyTimes(source, tail, times);
       const double blockTime = getBlockTS(&storage, region, ClampBlock(block));
       stamps.clear();
       taken.clear();
-      for (int64_t i = 0; i < tail.count && number < end; ++i) {
+      for (int64_t i = 0; i < tail.count && number < end && number < regionEnd; ++i) {
         const double stamp = static_cast<double>(times[static_cast<size_t>(i)]) + blockTime;
         if (stamp < start || stamp >= stop) continue;
         if (number++ < window.first) continue;

@@ -1,10 +1,14 @@
-// Sample counts of asynchronous channels are bounded by what the file can hold:
-// legacy tails and index leaves whose stored counts claim more samples than the
-// data stream has room for make the count and the read a corrupt file, instead of
-// a count a host would size its buffers by.
+// Sample counts of asynchronous channels bound what the file can hold and what a
+// read delivers: legacy tails and index leaves whose stored counts claim more
+// samples than the data stream has room for make the count and the read a corrupt
+// file, and a read of a region never delivers more samples than the region's
+// count, which is what a host sizes its buffers by.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <limits>
+#include <utility>
 #include <vector>
 
 #include "EngineTestSupport.h"
@@ -119,6 +123,27 @@ TEST(AsyncCountBounds, CountsBeyondTheDataStreamAreACorruptFile) {
     EXPECT_THROW(opened.engine().GetAsyncSamples(channel, 0, kSamples, values.data(), stamps.data(), 0, 1, false,
                                                  nullptr, ScaleType::Scaled),
                  FileCorruptException);
+  }
+}
+
+// Record 5 (region 1's first block) claims ten samples fewer up to it: region 0
+// counts about 40 samples, while its blocks hold 50 time stamps inside it.
+TEST(AsyncCountBounds, ARegionDeliversNoMoreThanItsCount) {
+  OpenedRecording opened(LegacyRecording([](std::vector<uint8_t>& bytes, const std::vector<size_t>& counts) {
+    AddU64(bytes, counts.at(5), ~uint64_t{0} - 9);
+  }));
+  const CKVChannel* channel = &opened.Channel("AI;1");
+  CDataLoadEngine& engine = opened.engine();
+  ASSERT_LT(engine.GetAsyncSamplesCount(channel, 0, 0), 45);
+  for (const auto& [firstRegion, lastRegion] : {std::pair{0, 0}, std::pair{1, 1}, std::pair{0, 1}}) {
+    SCOPED_TRACE(firstRegion);
+    const int64_t count = engine.GetAsyncSamplesCount(channel, firstRegion, lastRegion);
+    // Room for every stored sample, so that an overrun shows as a count.
+    std::vector<double> values(kSamples, -1);
+    std::vector<double> stamps(kSamples, -1);
+    engine.GetAsyncSamples(channel, 0, std::numeric_limits<int>::max(), values.data(), stamps.data(), firstRegion,
+                           lastRegion, false, nullptr, ScaleType::Scaled);
+    EXPECT_LE(std::count_if(stamps.begin(), stamps.end(), [](double t) { return t >= 0; }), count);
   }
 }
 
