@@ -35,7 +35,9 @@ TestKit::Recording IndexRecording(int damagedLeaf, uint32_t damagedCount) {
 
   TestKit::SetupBuilder setup;
   BaseSetup(setup);
-  setup.AddChannel("AI;1", "events", 7).Set("Async", true).With(TestKit::OnlineInfoRecord(800, std::vector<int>(6, 0), 4));
+  setup.AddChannel("AI;1", "events", 7)
+      .Set("Async", true)
+      .With(TestKit::OnlineInfoRecord(800, std::vector<int>(6, 0), 4));
   TestKit::DataLayout layout;
   layout.regions = {{0, 0, 4, 50}, {5, 0, 10, 0}};
   TestKit::Recording recording;
