@@ -59,7 +59,7 @@ struct TAsyncSamplesQuery {
   int region = -1;                     // the region the window stopped in
   int block = -1;                      // legacy blocks: the block it stopped in
   AsyncIndexManager::IterPtr iterator; // index: where the window stopped
-  int64_t regionEnd = -1;              // index: number of the first sample behind `region`
+  int64_t regionEnd = -1;              // number (as nextSample) of the first sample behind `region`
   int firstRegion = -1;
   int lastRegion = -1;
 };

@@ -33,17 +33,33 @@ int64_t SampleNumber(const AsyncIndexManager::IterPtr& it) {
 
 uint32_t IndexOf(const CKVChannel& storage) { return static_cast<uint32_t>(storage.GetAsyncIndex()); }
 
+// The most samples the channel can have: each takes its value and an 8-byte time
+// stamp in the value stream. Counts from the leaves beyond it are damaged.
+int64_t MostSamples(AsyncIndexManager& manager, uint32_t index) {
+  const auto& channel = manager.getChannel(index);
+  const uint64_t bytes = channel->getLoader()->valueStreamSize();
+  return static_cast<int64_t>(std::min<uint64_t>(bytes / (uint64_t{channel->getValueSize()} + sizeof(double)),
+                                                 static_cast<uint64_t>(std::numeric_limits<int64_t>::max())));
+}
+
+int64_t RegionSamples(uint64_t n, int64_t most) {
+  if (n > static_cast<uint64_t>(most)) throw FileCorruptException("index count");
+  return static_cast<int64_t>(n);
+}
+
 }  // namespace
 
 int64_t CDataLoadEngine::IndexAsyncSamplesCount(const CKVChannel& storage, int firstRegion, int lastRegion) const {
   AsyncIndexManager* manager = getChannelAsyncManager(&storage);
   const uint32_t index = IndexOf(storage);
   return WithIndexCorruptionMapped([&] {
+    const int64_t most = MostSamples(*manager, index);
     int64_t count = 0;
     for (int region = firstRegion; region <= lastRegion; ++region) {
       const uint64_t n = manager->getSampleCount(index, getEventStartTime(region), getEventStopTime(region), false);
-      if (n > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) throw FileCorruptException("index count");
-      count = CheckedAdd(count, static_cast<int64_t>(n), "index count");
+      // The regions do not overlap: together they hold no more than the channel.
+      count = CheckedAdd(count, RegionSamples(n, most), "index count");
+      if (count > most) throw FileCorruptException("index count");
     }
     return count;
   });
@@ -63,31 +79,36 @@ void CDataLoadEngine::ReadIndexAsyncSamples(const CKVChannel& storage, const Asy
       throw FileCorruptException("AsyncIndex value size");
     }
     const int64_t chunkSamples = std::max<int64_t>(1, kCopyChunkBytes / valueSize);
+    const int64_t most = MostSamples(*manager, index);
     const int64_t end = SaturatingAdd(window.first, window.count);
     std::vector<uint8_t> buffer;
 
     int64_t number = 0;  // the number of the sample `it` stands on, inside the regions
     int region = window.firstRegion;
     AsyncIndexManager::IterPtr it;
-    int64_t regionEnd = -1;
+    int64_t available = 0;  // samples of `region` from `it` on
     if (Resumes(query, window)) {
       number = query.nextSample;
       region = query.region;
       it = query.iterator;
-      regionEnd = query.regionEnd;
+      available = std::max<int64_t>(0, query.regionEnd - number);
     }
     query = TAsyncSamplesQuery{};
     query.firstRegion = window.firstRegion;
     query.lastRegion = window.lastRegion;
 
-    for (; region <= window.lastRegion && number < end; ++region, it = {}, regionEnd = -1) {
+    for (; region <= window.lastRegion && number < end; ++region, it = {}) {
       if (!it) {
         it = manager->searchTimestampForStartPos(index, getEventStartTime(region), false);
         const AsyncIndexManager::IterPtr stop = manager->searchTimestampForEndPos(index, getEventStopTime(region), false);
         if (!it || !stop) continue;
-        regionEnd = SampleNumber(stop);
+        // The stored numbers size the region once; from here on the region is
+        // counted down by what is copied, so a resumed window ends it where one
+        // read of everything would, even where damaged leaves number their
+        // samples otherwise than the walk over them finds them.
+        const int64_t stored = std::max<int64_t>(0, SampleNumber(stop) - SampleNumber(it));
+        available = RegionSamples(static_cast<uint64_t>(stored), most);
       }
-      int64_t available = std::max<int64_t>(0, regionEnd - SampleNumber(it));
       if (number + available <= window.first) {
         number += available;
         continue;
@@ -121,7 +142,7 @@ void CDataLoadEngine::ReadIndexAsyncSamples(const CKVChannel& storage, const Asy
         query.nextSample = number;
         query.region = region;
         query.iterator = it;
-        query.regionEnd = regionEnd;
+        query.regionEnd = number + available;
       }
     }
   });

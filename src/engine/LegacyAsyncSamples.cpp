@@ -87,6 +87,10 @@ struct CDataLoadEngine::LegacyAsyncSource {
   StreamWindows* tailWindows = nullptr;
   StreamWindows* dataWindows = nullptr;
 
+  // Every sample of the channel has its value and time in the data stream: no
+  // count can be larger.
+  int64_t mostSamples = 0;
+
   bool Stored() const noexcept { return tails != nullptr && data != nullptr; }
 };
 
@@ -135,6 +139,7 @@ CDataLoadEngine::LegacyAsyncSource CDataLoadEngine::LegacySourceOf(const CKVChan
   source.dataWindows = &LegacyWindows(source.data);
   if (source.firstTail < 0 || source.stride < LegacyTailLayout::kBytes) throw FileCorruptException("tail position");
   if (source.dataStart < 0) throw FileCorruptException("PosInDBStream");
+  source.mostSamples = std::max<int64_t>(0, source.data->Size() - source.dataStart) / (source.valueBytes + kTimeBytes);
   const int64_t size = source.tails->Size();
   if (size - LegacyTailLayout::kBytes >= source.firstTail) {
     source.blocks = (size - LegacyTailLayout::kBytes - source.firstTail) / source.stride + 1;
@@ -151,6 +156,9 @@ CDataLoadEngine::LegacyBlock CDataLoadEngine::ReadLegacyTail(const LegacyAsyncSo
   result.cumulative = LoadI64(tail + LegacyTailLayout::kCumulative);
   const int64_t position = LoadI64(tail + LegacyTailLayout::kPosition);
   if (result.count < 0 || result.cumulative < result.count || position < 0) throw FileCorruptException("legacy tail");
+  // Counts beyond what the data stream holds are damaged and would number samples
+  // the file cannot hold.
+  if (result.cumulative > source.mostSamples) throw FileCorruptException("legacy tail");
   result.values = CheckedAdd(source.dataStart, position, "legacy block position");
   // The whole block, values and times, must lie in the data stream.
   const int64_t bytes = CheckedMul(result.count, source.valueBytes + kTimeBytes, "legacy block size");
@@ -173,6 +181,8 @@ int64_t CDataLoadEngine::LegacyAsyncSamplesCount(const CKVChannel& storage, int 
   int64_t count = 0;
   for (int region = firstRegion; region <= lastRegion; ++region) {
     count += getAsyncSampleCountInEventRegion(source, storage, region);
+    // The regions do not overlap: together they hold no more than the channel.
+    if (count > source.mostSamples) throw FileCorruptException("legacy count");
   }
   return count;
 }
@@ -237,10 +247,12 @@ void CDataLoadEngine::ReadLegacyAsyncSamples(const CKVChannel& storage, const As
   int64_t number = 0;  // the number of the next sample inside the regions
   int region = window.firstRegion;
   int64_t resumeBlock = -1;
+  int64_t regionEnd = 0;  // the number of the first sample behind `region`
   if (Resumes(query, window)) {
     number = query.nextSample;
     region = query.region;
     resumeBlock = query.block;
+    regionEnd = query.regionEnd;
   }
   query = TAsyncSamplesQuery{};
   query.firstRegion = window.firstRegion;
@@ -257,35 +269,42 @@ void CDataLoadEngine::ReadLegacyAsyncSamples(const CKVChannel& storage, const As
     const int64_t lastBlock = std::min<int64_t>(last, maxBlock);
     if (lastBlock < first) continue;
     int64_t block = resumeBlock >= 0 ? resumeBlock : first;
-    if (resumeBlock < 0 && number < window.first) {
-      // A region wholly before the window is counted, not read; in the region
-      // holding the window's first sample, the block holding it is searched.
+    if (resumeBlock < 0) {
+      // A region delivers no more samples than its count: where damaged blocks
+      // hold more time stamps inside it than their counts say, a host that sized
+      // its buffers by the count would be overrun.
       const int64_t inRegion = getAsyncSampleCountInEventRegion(source, storage, region);
-      if (number + inRegion <= window.first) {
-        number += inRegion;
-        continue;
-      }
-      const int64_t beforeStart =
-          getAsyncSampleCountToTimestamp(source, storage, region, getEventStartTime(region), first, maxBlock);
-      const int64_t target = beforeStart + (window.first - number);
-      int64_t low = first;
-      int64_t high = lastBlock;
-      while (low < high) {
-        const int64_t middle = low + (high - low + 1) / 2;
-        if (ReadLegacyTail(source, middle).Before() > target) high = middle - 1;
-        else low = middle;
-      }
-      if (low > first) {
-        number += std::max<int64_t>(0, ReadLegacyTail(source, low).Before() - beforeStart);
-        block = low;
+      regionEnd = number + inRegion;
+      if (number < window.first) {
+        // A region wholly before the window is counted, not read; in the region
+        // holding the window's first sample, the block holding it is searched.
+        if (number + inRegion <= window.first) {
+          number += inRegion;
+          continue;
+        }
+        const int64_t beforeStart =
+            getAsyncSampleCountToTimestamp(source, storage, region, getEventStartTime(region), first, maxBlock);
+        const int64_t target = beforeStart + (window.first - number);
+        int64_t low = first;
+        int64_t high = lastBlock;
+        while (low < high) {
+          const int64_t middle = low + (high - low + 1) / 2;
+          if (ReadLegacyTail(source, middle).Before() > target) high = middle - 1;
+          else low = middle;
+        }
+        if (low > first) {
+          number += std::max<int64_t>(0, ReadLegacyTail(source, low).Before() - beforeStart);
+          block = low;
+        }
       }
     }
     const double start = getEventStartTime(region);
     const double stop = getEventStopTime(region);
-    for (; block <= lastBlock && number < end; ++block) {
+    for (; block <= lastBlock && number < end && number < regionEnd; ++block) {
       const LegacyBlock tail = ReadLegacyTail(source, block);
       query.nextSample = number;
       query.region = region;
+      query.regionEnd = regionEnd;
       query.block = static_cast<int>(std::min<int64_t>(block, std::numeric_limits<int>::max()));
       if (tail.count == 0) continue;
       const double blockTime = getBlockTS(&storage, region, ClampBlock(block));
@@ -319,7 +338,7 @@ void CDataLoadEngine::ReadLegacyAsyncSamples(const CKVChannel& storage, const As
       ReadLegacyTimes(source, tail, times);
       stamps.clear();
       taken.clear();
-      for (int64_t i = 0; i < tail.count && number < end; ++i) {
+      for (int64_t i = 0; i < tail.count && number < end && number < regionEnd; ++i) {
         const double stamp = static_cast<double>(times[static_cast<size_t>(i)]) + blockTime;
         if (stamp < start || stamp >= stop) continue;
         if (number++ < window.first) continue;
