@@ -313,7 +313,7 @@ void CDataLoadEngine::ReadLegacyAsyncSamples(const CKVChannel& storage, const As
       // numbered in stored order, and the run the window takes is one piece.
       if (block > first && block < lastBlock) {
         const int64_t skip = std::clamp<int64_t>(window.first - number, 0, tail.count);
-        const int64_t take = std::min(tail.count - skip, end - (number + skip));
+        const int64_t take = std::min({tail.count - skip, end - (number + skip), regionEnd - (number + skip)});
         number += skip;
         if (take <= 0) continue;
         if (double* slot = output.TimeStampSlot()) {

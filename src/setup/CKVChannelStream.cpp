@@ -26,15 +26,20 @@ BinaryRecord LoadRecord(const uint8_t* bytes) {
   return record;
 }
 
-// Reads `size` bytes at `position` of the binary stream into `out`; a payload
-// that does not lie inside the stream is corrupt content.
-void ReadPayload(MultiStream::CStream* stream, int64_t position, int64_t size, uint8_t* out) {
+// A payload the stream does not hold whole is a damaged file.
+void CheckPayload(MultiStream::CStream* stream, int64_t position, int64_t size) {
   if (stream == nullptr) throw FileCorruptException("binary stream missing");
   if (size == 0) return;
   const int64_t streamSize = stream->Size();
   if (position < 0 || size < 0 || position > streamSize || size > streamSize - position) {
     throw FileCorruptException("binary payload outside its stream");
   }
+}
+
+// Reads `size` bytes at `position` of the binary stream into `out`.
+void ReadPayload(MultiStream::CStream* stream, int64_t position, int64_t size, uint8_t* out) {
+  CheckPayload(stream, position, size);
+  if (size == 0) return;
   stream->Seek(position, MultiStream::kSeekBegin);
   if (stream->ReadBytes(out, static_cast<int32_t>(size)) != size) throw FileCorruptException("binary payload");
 }
@@ -59,7 +64,8 @@ void CKVChannel::GetBinDataFromBuf(const uint8_t* buffer, int64_t& position, uin
                                    int capacity, ScaleType scaleType) const {
   if (scaleType != ScaleType::BinaryData && scaleType != ScaleType::BinaryPacked) return;
   const BinaryRecord record = LoadRecord(buffer + position);
-  if (record.size < 0) throw FileCorruptException("negative binary payload size");
+  // A locator outside its stream is a damaged file whatever room the caller gave.
+  CheckPayload(BinaryStream, record.position, record.size);
   if (scaleType == ScaleType::BinaryData) {
     if (record.size > capacity) throw NoMemoryAllocException();
     ReadPayload(BinaryStream, record.position, record.size, output);
@@ -67,7 +73,10 @@ void CKVChannel::GetBinDataFromBuf(const uint8_t* buffer, int64_t& position, uin
   } else {
     // Each payload goes behind a 32-bit length.
     constexpr int64_t kLengthBytes = 4;
-    if (outputLength < 0 || outputLength + record.size + kLengthBytes > capacity) throw NoMemoryAllocException();
+    // Compared without a sum that could overflow.
+    if (outputLength < 0 || record.size > int64_t{capacity} - outputLength - kLengthBytes) {
+      throw NoMemoryAllocException();
+    }
     const int32_t length = static_cast<int32_t>(record.size);
     ReadPayload(BinaryStream, record.position, record.size, output + outputLength + kLengthBytes);
     std::memcpy(output + outputLength, &length, sizeof length);

@@ -2,6 +2,8 @@
 // channel's binary stream of a container file; and samples read from a stream.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <cstring>
 #include <vector>
 
@@ -87,13 +89,18 @@ TEST_F(BinaryPayload, PackedPayloadsCarryTheirLength) {
 TEST_F(BinaryPayload, RecordsOutsideTheStreamAreCorrupt) {
   std::vector<uint8_t> output(1000, 0);
   int length = 0;
-  for (const auto& [where, size] : std::vector<std::pair<int64_t, int64_t>>{{290, 20}, {-1, 4}, {0, -8}, {400, 1}}) {
-    const auto record = ByteWriter().I64(where).I64(size).Take();
-    int64_t position = 0;
-    EXPECT_THROW(channel_->GetBinDataFromBuf(record.data(), position, output.data(), length, 1000,
-                                             ScaleType::BinaryData),
-                 FileCorruptException)
-        << where << " " << size;
+  constexpr int64_t kLargest = INT64_MAX;
+  const std::vector<std::pair<int64_t, int64_t>> records = {{290, 20}, {-1, 4},      {0, -8},
+                                                            {400, 1},  {0, kLargest}, {kLargest, 1}};
+  for (const ScaleType form : {ScaleType::BinaryData, ScaleType::BinaryPacked}) {
+    for (const auto& [where, size] : records) {
+      const auto record = ByteWriter().I64(where).I64(size).Take();
+      int64_t position = 0;
+      length = 0;
+      EXPECT_THROW(channel_->GetBinDataFromBuf(record.data(), position, output.data(), length, 1000, form),
+                   FileCorruptException)
+          << where << " " << size;
+    }
   }
 }
 
