@@ -126,12 +126,16 @@ TEST_F(HeadersEventsTables, EventsWholeAndPositionByPosition) {
     double time = -1;
     ASSERT_EQ(KVIGetEventTypeF(reader_, p, &type), KVOk);
     ASSERT_EQ(KVIGetEventTimeF(reader_, p, &time), KVOk);
-    EXPECT_EQ(type, events[static_cast<size_t>(p)].event_type) << p;
-    EXPECT_EQ(time, events[static_cast<size_t>(p)].time_stamp) << p;
+    // KVEvent is packed: its fields are copied out before they are compared.
+    const int32_t listedType = events[static_cast<size_t>(p)].event_type;
+    const double listedTime = events[static_cast<size_t>(p)].time_stamp;
+    EXPECT_EQ(type, listedType) << p;
+    EXPECT_EQ(time, listedTime) << p;
     EXPECT_EQ(Text(KVIGetEventTextF, p, 300), std::string(events[static_cast<size_t>(p)].event_text)) << p;
   }
   // Mark 7 (after the start): block 1, offset 20; its long text cut to 199 bytes.
-  EXPECT_DOUBLE_EQ(events[8].time_stamp, 0.12);
+  const double markTime = events[8].time_stamp;
+  EXPECT_DOUBLE_EQ(markTime, 0.12);
   const std::string longText = events[8].event_text;
   EXPECT_EQ(longText.size(), 199u);
   EXPECT_EQ(longText.back(), 'e');
@@ -140,7 +144,8 @@ TEST_F(HeadersEventsTables, EventsWholeAndPositionByPosition) {
   std::vector<char> text(8, '#');
   ASSERT_EQ(KVIGetEventListItem(reader_, 8, &type, &time, text.data(), 8), KVOk);
   EXPECT_EQ(std::string(text.data()), longText.substr(0, 7));
-  EXPECT_EQ(type, events[8].event_type);
+  const int32_t markType = events[8].event_type;
+  EXPECT_EQ(type, markType);
   EXPECT_EQ(KVIGetEventTypeF(reader_, count, &type), KVInvalidIndex);
   EXPECT_EQ(KVIGetEventList(reader_, nullptr), KVNoMemoryAlloc);
 }
