@@ -150,8 +150,13 @@ TEST_F(HeadersEventsTables, EventsWholeAndPositionByPosition) {
   EXPECT_EQ(KVIGetEventList(reader_, nullptr), KVNoMemoryAlloc);
 }
 
-TEST_F(HeadersEventsTables, ArrayAxisOfTheDemo) {
+TEST_F(HeadersEventsTables, ArrayAxisAndNoHeaderEntriesInTheDemo) {
   Open(TestKit::SampleRecording().recording);
+  // The demo has no header entries (its single value is no data header).
+  int32_t entries = -1;
+  ASSERT_EQ(KVIGetHeaderEntryCount(reader_, &entries), KVOk);
+  EXPECT_EQ(entries, 0);
+  Text(KVIGetHeaderEntryTextF, 0, 8, KVInvalidIndex);
   int32_t channels = 0;
   ASSERT_EQ(KVIGetChannelListCount(reader_, &channels), KVOk);
   std::vector<KVChannel> list(static_cast<size_t>(channels));

@@ -41,9 +41,10 @@ TestKit::OfflineRecord Own(const std::string& stream) {
 TestKit::Recording SingleValueRecording() {
   TestKit::SetupBuilder setup;
   BaseSetup(setup);
+  setup.AddChannel("AI;5", "Slow", 7).Set("SRDiv", 4).With(OnlineInfoRecord(0, std::vector<int>(6, 0)));
   const std::vector<std::tuple<std::string, int, int>> online = {
       {"Count", kTypeInt32, 0}, {"Gain", kTypeDouble, 8}, {"Phase", kTypeComplexDouble, 16},
-      {"Note", kTypeText, 24}, {"Empty", kTypeDouble, 32}};
+      {"Note", kTypeText, 24}, {"Empty", kTypeDouble, 32}, {"Blank", kTypeText, 40}};
   for (size_t i = 0; i < online.size(); ++i) {
     const auto& [name, type, offset] = online[i];
     const std::string index = "Variables;" + std::to_string(i);
@@ -70,6 +71,7 @@ TestKit::Recording SingleValueRecording() {
       {16, complex, 1},
       {24, {kLongText.begin(), kLongText.end()}, static_cast<int32_t>(kLongText.size())},
       {32, Bytes(9.0), 0},
+      {40, {}, 0},
   });
   TestKit::DataLayout layout;
   layout.regions = {{0, 0, 4, 0}, {6, 0, 8, 0}};  // 0.6 s stored
@@ -157,6 +159,9 @@ TEST_F(SingleValues, TextsHonourTheirLength) {
     EXPECT_EQ(text[0], kLongText[0]);  // a length of 0 writes nothing
     EXPECT_EQ(HeaderText(name, 64), kLongText);
   }
+  std::vector<char> blank(8, '#');
+  opened_.engine().GetSingleTextValue(Named("Blank"), blank.data(), 8);
+  EXPECT_STREQ(blank.data(), "");  // an online text of length 0
   EXPECT_EQ(HeaderText("Count", 32), "42");
   EXPECT_EQ(HeaderText("Gain", 32), "1.500000");
   EXPECT_EQ(HeaderText("Gain", 4), "1.5");
@@ -174,6 +179,7 @@ TEST_F(SingleValues, RatesAndKinds) {
   const CKVChannel* voltage = &opened_.Channel("AI;0");
   EXPECT_EQ(engine.GetChType(voltage), 0);
   EXPECT_EQ(engine.GetChRate(voltage), EngineTest::kSampleRate);
+  EXPECT_EQ(engine.GetChRate(Named("Slow")), EngineTest::kSampleRate / 4);
 }
 
 }  // namespace
