@@ -18,7 +18,8 @@ namespace Korvane::DataReader {
 
 class AsyncIndStream final : public Stream {
  public:
-  explicit AsyncIndStream(MultiStream::CStream* stream) noexcept : windows_(stream) {}
+  // The budget, when given, bounds the window memory of all of a reader's streams.
+  explicit AsyncIndStream(MultiStream::CStream* stream, WindowBudget* budget = nullptr) : windows_(stream, budget) {}
 
   // Reads exactly length bytes; a read the stream cannot satisfy throws
   // StreamException (the index treats it as the end of what was written).

@@ -194,7 +194,7 @@ void CDataLoadEngine::AttachBinaryStreams() {
 }
 
 CDataLoadEngine::StreamPtr CDataLoadEngine::KeepAdapter(std::vector<StreamPtr>& list, CBaseStream* stream) {
-  list.push_back(StreamPtr(kit::make_local_shared<AsyncIndStream>(stream)));
+  list.push_back(StreamPtr(kit::make_local_shared<AsyncIndStream>(stream, &windowBudget_)));
   return list.back();
 }
 

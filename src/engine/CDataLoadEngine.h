@@ -17,6 +17,7 @@
 
 #include "asyncindex/AsyncManager.h"
 #include "engine/DataBlockWindow.h"
+#include "engine/StreamWindows.h"
 #include "events/KVStartStopEvent.h"
 #include "events/RecordPosition.h"
 #include "KVDataReaderLib.h"
@@ -29,7 +30,6 @@ class CKVXMLHelper;
 class CKVChannel;
 class AsyncIndStream;
 class SampleOutput;
-class StreamWindows;
 
 namespace Events {
 class CKVEventHelper;
@@ -361,6 +361,8 @@ class CDataLoadEngine {
   StoringKind storingKind_ = Full;
   MultiStream::CBaseStream* dbData_ = nullptr;
   std::array<MultiStream::CBaseStream*, kStreamSlotCount> streams_{};
+  // Declared before everything that reads through windows, which it must outlive.
+  mutable WindowBudget windowBudget_;
   std::unique_ptr<AsyncIndexManager> sharedManager_;
   std::vector<StreamPtr> valueAdapters_;
   std::vector<StreamPtr> nodeAdapters_;

@@ -96,7 +96,7 @@ struct CDataLoadEngine::LegacyAsyncSource {
 
 StreamWindows& CDataLoadEngine::LegacyWindows(MultiStream::CBaseStream* stream) const {
   std::unique_ptr<StreamWindows>& windows = legacyWindows_[stream];
-  if (!windows) windows = std::make_unique<StreamWindows>(stream);
+  if (!windows) windows = std::make_unique<StreamWindows>(stream, &windowBudget_);
   return *windows;
 }
 

@@ -9,6 +9,42 @@
 
 namespace Korvane::DataReader {
 
+void WindowBudget::Join(StreamWindows* owner) { owners_.push_back(owner); }
+
+void WindowBudget::Leave(StreamWindows* owner) noexcept {
+  Returned(owner->heldBytes_);
+  owners_.erase(std::remove(owners_.begin(), owners_.end(), owner), owners_.end());
+}
+
+void WindowBudget::Reserve(StreamWindows* owner, uint64_t bytes) {
+  owner->lastRefill_ = ++clock_;
+  while (held_ + bytes > limit_) {
+    StreamWindows* oldest = nullptr;
+    for (StreamWindows* other : owners_) {
+      if (other != owner && other->heldBytes_ > 0 && (oldest == nullptr || other->lastRefill_ < oldest->lastRefill_)) {
+        oldest = other;
+      }
+    }
+    if (oldest == nullptr) break;  // the owner's own windows: at most a few MiB
+    oldest->Release();
+  }
+  held_ += bytes;
+}
+
+StreamWindows::StreamWindows(MultiStream::CStream* stream, WindowBudget* budget) : stream_(stream), budget_(budget) {
+  if (budget_ != nullptr) budget_->Join(this);
+}
+
+StreamWindows::~StreamWindows() {
+  if (budget_ != nullptr) budget_->Leave(this);
+}
+
+void StreamWindows::Release() noexcept {
+  for (Window& window : windows_) std::vector<uint8_t>().swap(window.bytes);
+  if (budget_ != nullptr) budget_->Returned(heldBytes_);
+  heldBytes_ = 0;
+}
+
 uint64_t StreamWindows::Size() {
   if (size_ < 0) size_ = std::max<int64_t>(stream_->Size(), 0);
   return static_cast<uint64_t>(size_);
@@ -43,7 +79,14 @@ StreamWindows::Window* StreamWindows::Hold(uint64_t position, uint64_t length) {
   }
   Window& window = WindowFor(position);
   Adapt(window);
-  window.bytes.resize(std::min(std::max(window.nextBytes, length), size - position));
+  const uint64_t refill = std::min(std::max(window.nextBytes, length), size - position);
+  if (refill > window.bytes.capacity()) {
+    const uint64_t grown = refill - window.bytes.capacity();
+    if (budget_ != nullptr) budget_->Reserve(this, grown);
+    window.bytes.reserve(refill);
+    heldBytes_ += grown;
+  }
+  window.bytes.resize(refill);
   window.start = position;
   window.served = length;
   window.lastUse = uses_;

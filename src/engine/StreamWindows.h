@@ -8,6 +8,7 @@
 // its own bytes. Pieces at least a window long are read directly.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -18,27 +19,69 @@ class CStream;
 
 namespace Korvane::DataReader {
 
+class StreamWindows;
+
+// The window memory of one reader's streams together. A refill that would take it
+// past the limit first releases the windows of the streams refilled longest ago,
+// so that reading channel after channel of a file with many streams of their own
+// keeps a bounded amount of memory.
+class WindowBudget {
+ public:
+  static constexpr uint64_t kDefaultLimitBytes = uint64_t{32} << 20;
+
+  explicit WindowBudget(uint64_t limitBytes = kDefaultLimitBytes) noexcept : limit_(limitBytes) {}
+  WindowBudget(const WindowBudget&) = delete;
+  WindowBudget& operator=(const WindowBudget&) = delete;
+
+  // Bytes the windows of every stream hold now.
+  uint64_t HeldBytes() const noexcept { return held_; }
+
+ private:
+  friend class StreamWindows;
+  void Join(StreamWindows* owner);
+  void Leave(StreamWindows* owner) noexcept;
+  // Makes room for `bytes` more of owner's windows.
+  void Reserve(StreamWindows* owner, uint64_t bytes);
+  void Returned(uint64_t bytes) noexcept { held_ -= std::min(bytes, held_); }
+
+  uint64_t limit_;
+  uint64_t held_ = 0;
+  uint64_t clock_ = 0;
+  std::vector<StreamWindows*> owners_;
+};
+
 class StreamWindows {
  public:
   static constexpr uint64_t kMinWindowBytes = uint64_t{16} << 10;
   static constexpr uint64_t kMaxWindowBytes = uint64_t{1} << 20;
   static constexpr int kWindows = 4;
 
-  explicit StreamWindows(MultiStream::CStream* stream) noexcept : stream_(stream) {}
+  // The budget, when given, must outlive the windows.
+  explicit StreamWindows(MultiStream::CStream* stream, WindowBudget* budget = nullptr);
+  ~StreamWindows();
+  StreamWindows(const StreamWindows&) = delete;
+  StreamWindows& operator=(const StreamWindows&) = delete;
 
   // The stream's size (asked once).
   uint64_t Size();
   // Copies `length` bytes at `position`; false when they do not all lie inside the
   // stream or the stream delivers fewer.
   bool Read(uint64_t position, void* out, uint64_t length);
-  // The `length` bytes at `position` inside a window, valid until the next call;
+  // The `length` bytes at `position` inside a window, valid until the next call on
+  // these windows or on any windows of the same budget;
   // null when they do not lie inside the stream, the stream delivers fewer, or
   // they are longer than a window.
   const uint8_t* View(uint64_t position, uint64_t length);
   // Reads of the container's stream so far (window refills and direct reads).
   uint64_t StreamReads() const noexcept { return streamReads_; }
+  // Bytes the windows hold.
+  uint64_t HeldBytes() const noexcept { return heldBytes_; }
+  // Frees every window; the next read refills one.
+  void Release() noexcept;
 
  private:
+  friend class WindowBudget;
+
   struct Window {
     std::vector<uint8_t> bytes;
     uint64_t start = 0;
@@ -57,6 +100,9 @@ class StreamWindows {
   bool ReadDirect(uint64_t position, uint8_t* out, uint64_t length);
 
   MultiStream::CStream* stream_;
+  WindowBudget* budget_;
+  uint64_t heldBytes_ = 0;
+  uint64_t lastRefill_ = 0;  // the budget's clock at the latest refill
   int64_t size_ = -1;
   std::array<Window, kWindows> windows_;
   uint64_t uses_ = 0;

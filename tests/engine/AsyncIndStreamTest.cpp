@@ -8,6 +8,7 @@
 #include "asyncindex/AsyncIndexLibException.h"
 #include "asyncindex/AsyncManager.h"
 #include "engine/AsyncIndStream.h"
+#include "engine/StreamWindows.h"
 #include "multistream/CMultiStream.h"
 #include "testkit/AsyncIndexWriter.h"
 #include "testkit/MultiStreamWriter.h"
@@ -92,6 +93,34 @@ TEST_F(AsyncIndStreamTest, TruncatedNodeStreamIsReportedNotReadPast) {
         manager.getSampleCount(0, 0.0, 500.0, false);
       },
       AsyncIndexLibException);
+}
+
+// Streams read through windows under one budget: a refill that would pass the
+// budget releases the windows of the stream refilled longest ago, and what the
+// windows give stays the streams' bytes.
+TEST_F(AsyncIndStreamTest, WindowsOfManyStreamsStayWithinTheirBudget) {
+  OpenIndexFile(1000);
+  MultiStream::CBaseStream* values = container_.StreamByCode("DBASDATX");
+  MultiStream::CBaseStream* nodes = container_.StreamByCode("NDASDATX");
+  const auto valueBytes = static_cast<uint64_t>(values->Size());
+  const auto nodeBytes = static_cast<uint64_t>(nodes->Size());
+  ASSERT_LT(valueBytes, StreamWindows::kMaxWindowBytes);
+  WindowBudget budget(valueBytes + nodeBytes - 1);
+  StreamWindows first(values, &budget);
+  StreamWindows second(nodes, &budget);
+  uint8_t byte = 0;
+  uint8_t expected = 0;
+  ASSERT_TRUE(first.Read(0, &byte, 1));
+  EXPECT_EQ(first.HeldBytes(), valueBytes);
+  ASSERT_TRUE(second.Read(0, &byte, 1));
+  EXPECT_EQ(first.HeldBytes(), 0u);
+  EXPECT_EQ(second.HeldBytes(), nodeBytes);
+  EXPECT_EQ(budget.HeldBytes(), nodeBytes);
+  ASSERT_TRUE(first.Read(0, &byte, 1));
+  ASSERT_EQ(values->ReadBytesAt(0, &expected, 1), 1);
+  EXPECT_EQ(byte, expected);
+  EXPECT_EQ(second.HeldBytes(), 0u);
+  EXPECT_LE(budget.HeldBytes(), valueBytes + nodeBytes - 1);
 }
 
 }  // namespace
