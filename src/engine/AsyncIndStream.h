@@ -36,9 +36,6 @@ class AsyncIndStream final : public Stream {
   bool isEof() override { return position_ >= windows_.Size(); }
   void rewind() override { position_ = 0; }
 
-  // Reads of the container's stream so far.
-  uint64_t StreamReads() const noexcept { return windows_.StreamReads(); }
-
  private:
   StreamWindows windows_;
   uint64_t position_ = 0;

@@ -273,7 +273,13 @@ void CDataLoadEngine::ReadLegacyAsyncSamples(const CKVChannel& storage, const As
       // A region delivers no more samples than its count: where damaged blocks
       // hold more time stamps inside it than their counts say, a host that sized
       // its buffers by the count would be overrun.
-      const int64_t inRegion = getAsyncSampleCountInEventRegion(source, storage, region);
+      // (The region's count as getAsyncSampleCountInEventRegion takes it, keeping
+      // the samples before its start for the search below.)
+      const int64_t beforeStart =
+          getAsyncSampleCountToTimestamp(source, storage, region, getEventStartTime(region), first, maxBlock);
+      const int64_t inRegion = std::max<int64_t>(
+          0, getAsyncSampleCountToTimestamp(source, storage, region, getEventStopTime(region), last, maxBlock) -
+                 beforeStart);
       regionEnd = number + inRegion;
       if (number < window.first) {
         // A region wholly before the window is counted, not read; in the region
@@ -282,8 +288,6 @@ void CDataLoadEngine::ReadLegacyAsyncSamples(const CKVChannel& storage, const As
           number += inRegion;
           continue;
         }
-        const int64_t beforeStart =
-            getAsyncSampleCountToTimestamp(source, storage, region, getEventStartTime(region), first, maxBlock);
         const int64_t target = beforeStart + (window.first - number);
         int64_t low = first;
         int64_t high = lastBlock;

@@ -133,7 +133,6 @@ bool StreamWindows::ReadDirect(uint64_t position, uint8_t* out, uint64_t length)
   while (done < length) {
     const auto chunk = static_cast<int32_t>(
         std::min<uint64_t>(length - done, static_cast<uint64_t>(std::numeric_limits<int32_t>::max())));
-    ++streamReads_;
     if (stream_->ReadBytesAt(static_cast<int64_t>(position + done), out + done, chunk) != chunk) return false;
     done += static_cast<uint64_t>(chunk);
   }

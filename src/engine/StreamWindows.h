@@ -72,8 +72,6 @@ class StreamWindows {
   // null when they do not lie inside the stream, the stream delivers fewer, or
   // they are longer than a window.
   const uint8_t* View(uint64_t position, uint64_t length);
-  // Reads of the container's stream so far (window refills and direct reads).
-  uint64_t StreamReads() const noexcept { return streamReads_; }
   // Bytes the windows hold.
   uint64_t HeldBytes() const noexcept { return heldBytes_; }
   // Frees every window; the next read refills one.
@@ -106,7 +104,6 @@ class StreamWindows {
   int64_t size_ = -1;
   std::array<Window, kWindows> windows_;
   uint64_t uses_ = 0;
-  uint64_t streamReads_ = 0;
 };
 
 }  // namespace Korvane::DataReader

@@ -10,6 +10,7 @@
 
 #include "KVDataReaderLib.h"
 #include "reader/ChannelLists.h"
+#include "setup/ScaleType.h"
 
 namespace Korvane::DataReader {
 
@@ -180,6 +181,12 @@ class CKVDataReader {
  private:
   // The channel at a position of the full channel sequence, or InvalidIndexException.
   const CKVChannel& ChannelAt(int32_t index) const;
+  // The same, or null for a position outside the sequence (the count functions).
+  const CKVChannel* ChannelOrNull(int32_t index) const noexcept;
+  // `count` samples of the channel in the form asked for, after the checks every
+  // sample read shares; the channel read.
+  const CKVChannel& ReadSamples(int32_t index, int64_t position, int32_t count, void* data, double* timeStamps,
+                                ScaleType scaleType) const;
   MultiStream::CStreamContainer& OpenContainer() const;
 
   bool fileOpen_ = false;

@@ -42,10 +42,16 @@ int32_t TextLengthOrZero(const std::string* text) {
 
 }  // namespace
 
-const CKVChannel& CKVDataReader::ChannelAt(int32_t index) const {
+const CKVChannel* CKVDataReader::ChannelOrNull(int32_t index) const noexcept {
   const auto& channels = setup_->GetChannelList();
-  if (index < 0 || static_cast<size_t>(index) >= channels.size()) throw InvalidIndexException();
-  return *channels[static_cast<size_t>(index)];
+  if (index < 0 || static_cast<size_t>(index) >= channels.size()) return nullptr;
+  return channels[static_cast<size_t>(index)].get();
+}
+
+const CKVChannel& CKVDataReader::ChannelAt(int32_t index) const {
+  const CKVChannel* channel = ChannelOrNull(index);
+  if (channel == nullptr) throw InvalidIndexException();
+  return *channel;
 }
 
 int32_t CKVDataReader::KVGetChannelListCount() const { return CountList(*setup_, InChannelList); }

@@ -26,38 +26,37 @@ void RequireReadableCAN(const CKVChannel& channel) {
 }  // namespace
 
 int64_t CKVDataReader::KVGetSamplesCount(int32_t index) const {
-  if (index < 0 || static_cast<size_t>(index) >= setup_->GetChannelList().size()) return -1;
-  return engine_->GetSamplesCount(&ChannelAt(index));
+  const CKVChannel* channel = ChannelOrNull(index);
+  return channel != nullptr ? engine_->GetSamplesCount(channel) : -1;
+}
+
+// The checks every sample read shares, then the read in the form asked for.
+const CKVChannel& CKVDataReader::ReadSamples(int32_t index, int64_t position, int32_t count, void* data,
+                                             double* timeStamps, ScaleType scaleType) const {
+  RequireOutput(data, count);
+  const CKVChannel& channel = ChannelAt(index);
+  if (count > 0) engine_->GetSamples(&channel, position, count, data, timeStamps, scaleType);
+  return channel;
 }
 
 void CKVDataReader::KVGetScaledSamples(int32_t index, int64_t position, int32_t count, double* data,
                                        double* timeStamps) const {
-  RequireOutput(data, count);
-  const CKVChannel& channel = ChannelAt(index);
-  if (count > 0) engine_->GetSamples(&channel, position, count, data, timeStamps, ScaleType::Scaled);
-  RequireReadableCAN(channel);
+  RequireReadableCAN(ReadSamples(index, position, count, data, timeStamps, ScaleType::Scaled));
 }
 
 void CKVDataReader::KVGetRawSamples(int32_t index, int64_t position, int32_t count, void* data,
                                     double* timeStamps) const {
-  RequireOutput(data, count);
-  const CKVChannel& channel = ChannelAt(index);
-  if (count > 0) engine_->GetSamples(&channel, position, count, data, timeStamps, ScaleType::Raw);
-  RequireReadableCAN(channel);
+  RequireReadableCAN(ReadSamples(index, position, count, data, timeStamps, ScaleType::Raw));
 }
 
 void CKVDataReader::KVGetComplexScaledSamples(int32_t index, int64_t position, int32_t count, KVComplex* data,
                                               double* timeStamps) const {
-  RequireOutput(data, count);
-  const CKVChannel& channel = ChannelAt(index);
-  if (count > 0) engine_->GetSamples(&channel, position, count, data, timeStamps, ScaleType::Scaled);
+  ReadSamples(index, position, count, data, timeStamps, ScaleType::Scaled);
 }
 
 void CKVDataReader::KVGetComplexRawSamples(int32_t index, int64_t position, int32_t count, KVComplex* data,
                                            double* timeStamps) const {
-  RequireOutput(data, count);
-  const CKVChannel& channel = ChannelAt(index);
-  if (count > 0) engine_->GetSamples(&channel, position, count, data, timeStamps, ScaleType::Raw);
+  ReadSamples(index, position, count, data, timeStamps, ScaleType::Raw);
 }
 
 void CKVDataReader::KVGetBinarySamples(int32_t index, int64_t position, char* buffer, double* timeStamp,
@@ -88,8 +87,8 @@ void CKVDataReader::KVGetBinData(int32_t index, const KVBinarySample* sample, ch
 }
 
 int64_t CKVDataReader::KVGetTextValuesCount(int32_t index) const {
-  if (index < 0 || static_cast<size_t>(index) >= setup_->GetChannelList().size()) return -1;
-  return engine_->GetTextValuesCount(&ChannelAt(index));
+  const CKVChannel* channel = ChannelOrNull(index);
+  return channel != nullptr ? engine_->GetTextValuesCount(channel) : -1;
 }
 
 void CKVDataReader::KVGetTextValues(int32_t index, int32_t position, int32_t count, char* text,
