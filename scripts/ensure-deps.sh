@@ -4,7 +4,8 @@
 # Usage: ensure-deps.sh [build|fuzz|bench]
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config zlib1g-dev libminizip-dev libgtest-dev libbenchmark-dev)
+packages=(cmake g++ make pkg-config zlib1g-dev libminizip-dev libgtest-dev libbenchmark-dev
+          libcli11-dev nlohmann-json3-dev)
 if [ "${1:-build}" = fuzz ]; then
   packages+=(clang libclang-rt-dev)
 fi

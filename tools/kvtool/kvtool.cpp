@@ -1,59 +1,40 @@
-// kvtool: the first look into a data file.
-//   kvtool info FILE               measurement summary
-//   kvtool channels FILE [--json]  the channel table
-//   kvtool header FILE [--out P]   the setup document
-// Errors print the library's status and message and exit with 1; usage errors exit 2.
+// kvtool: reads and converts everything a recording holds, on the public C
+// interface of the library alone. Each command lives in a file of its own and
+// adds itself to the command line here; this file turns failures into messages on
+// standard error and the documented exit statuses.
 #include <cstdio>
-#include <cstring>
-#include <string>
 
-#include "Commands.h"
-#include "KVDataReaderLib.h"
-#include "Output.h"
+#include <CLI/CLI.hpp>
+
+#include "Command.h"
+#include "ToolError.h"
 
 namespace {
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: kvtool info FILE\n"
-               "       kvtool channels FILE [--json]\n"
-               "       kvtool header FILE [--out PATH]\n");
-  return 2;
-}
+constexpr char kExitStatusHelp[] =
+    "Exit status: 0 success; 1 the library could not open or read the recording (its status and\n"
+    "message are printed); 2 a bad command line (unknown option, format or channel, a window\n"
+    "outside the recording); 3 an output that cannot be created or written. `kvtool check` has\n"
+    "its own: 0 sound, 1 opens only after repair, 2 does not open.";
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) return Usage();
-  const std::string command = argv[1];
-  const char* file = argv[2];
-  bool json = false;
-  const char* outPath = nullptr;
-  for (int i = 3; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--json") == 0 && command == "channels") {
-      json = true;
-    } else if (std::strcmp(argv[i], "--out") == 0 && command == "header" && i + 1 < argc) {
-      outPath = argv[++i];
-    } else {
-      return Usage();
-    }
+  CLI::App app{"kvtool: look into, read and convert recordings."};
+  app.footer(kExitStatusHelp);
+  app.require_subcommand(1);
+  int exitStatus = kvtool::kExitOk;
+  kvtool::AddInfoCommand(app, exitStatus);
+  kvtool::AddChannelsCommand(app, exitStatus);
+  kvtool::AddHeaderCommand(app, exitStatus);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int code = app.exit(error);
+    return code == 0 ? kvtool::kExitOk : kvtool::kExitBadInput;
+  } catch (const kvtool::ToolError& error) {
+    std::fprintf(stderr, "kvtool: %s\n", error.what());
+    return error.ExitStatus();
   }
-  if (command != "info" && command != "channels" && command != "header") return Usage();
-
-  // The registry's reader: the text channel list is offered on the active reader only.
-  if (KVInit() != 0) return kvtool::ReportFailure("KVInit");
-  KVFileInfo fileInfo{};
-  int result;
-  if (KVOpenDataFile(file, &fileInfo) != KVOk) {
-    result = kvtool::ReportFailure("opening the file");
-  } else if (command == "info") {
-    std::printf("file                %s\n", file);
-    result = kvtool::Info();
-  } else if (command == "channels") {
-    result = kvtool::Channels(json);
-  } else {
-    result = kvtool::Header(outPath);
-  }
-  KVDeInit();
-  return result;
+  return exitStatus;
 }
