@@ -17,16 +17,33 @@ build: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_BUILD_BENCHMARKS=ON
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# The demo: the library's version through the C interface, then kvtool on a sample
-# recording that the test kit writes (plain and zip-packaged).
+# The demo: the library's version through the C interface, then a short walk with
+# kvtool through a sample recording that the test kit writes (plain and
+# zip-packaged): what it holds, its channels, its events and regions, a few samples
+# across the gap between two regions, and an export to CSV (and HDF5 when built).
 DEMO_DIR = $(BUILD_DIR)/demo-recording
+KVTOOL = $(BUILD_DIR)/tools/kvtool/kvtool
 demo: build
 	$(BUILD_DIR)/demo/kvdemo
 	@mkdir -p $(DEMO_DIR)
 	$(BUILD_DIR)/demo/kvdemo_recording $(DEMO_DIR)
-	$(BUILD_DIR)/tools/kvtool/kvtool info $(DEMO_DIR)/sample.kvd
-	$(BUILD_DIR)/tools/kvtool/kvtool channels $(DEMO_DIR)/sample.kvd
-	$(BUILD_DIR)/tools/kvtool/kvtool info $(DEMO_DIR)/sample.kxz
+	@echo; echo "== What the recording holds"
+	$(KVTOOL) info $(DEMO_DIR)/sample.kvd
+	@echo; echo "== Its channels, each with its own rate and sample count"
+	$(KVTOOL) channels $(DEMO_DIR)/sample.kvd
+	@echo; echo "== Its events and the regions it recorded"
+	$(KVTOOL) events $(DEMO_DIR)/sample.kvd
+	@echo; echo "== Voltage from 1.995 s to 3.005 s: the end of one region, the start of the next"
+	$(KVTOOL) samples $(DEMO_DIR)/sample.kvd Voltage --from 1.995 --to 3.005
+	@echo; echo "== Everything to CSV, one table per time base"
+	$(KVTOOL) export $(DEMO_DIR)/sample.kvd -o $(DEMO_DIR)/sample.csv --format csv
+	@ls $(DEMO_DIR)/*.csv
+	@if $(KVTOOL) export --help | grep -q hdf5; then \
+	  echo; echo "== And to HDF5"; \
+	  echo "$(KVTOOL) export $(DEMO_DIR)/sample.kvd -o $(DEMO_DIR)/sample.h5 --format hdf5"; \
+	  $(KVTOOL) export $(DEMO_DIR)/sample.kvd -o $(DEMO_DIR)/sample.h5 --format hdf5; fi
+	@echo; echo "== The zip-packaged form opens the same way"
+	$(KVTOOL) info $(DEMO_DIR)/sample.kxz
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
