@@ -17,7 +17,7 @@ fi
 if ! command -v dpkg-query >/dev/null 2>&1; then
   # Not Debian (for example macOS): check the tools only and let CMake find the libraries.
   for tool in cmake pkg-config; do
-    command -v "$tool" >/dev/null 2>&1 || { echo "Please install $tool (and zlib, minizip, googletest, google-benchmark)." >&2; exit 1; }
+    command -v "$tool" >/dev/null 2>&1 || { echo "Please install $tool (and zlib, minizip, googletest, google-benchmark; for kvtool CLI11, nlohmann-json, and optionally HDF5 and matio)." >&2; exit 1; }
   done
   exit 0
 fi
