@@ -18,6 +18,8 @@ constexpr int32_t kCarriedBytesDouble = 32;
 constexpr int32_t kCarriedBytesFloat = 16;
 // "SVINFO" entry: position in "SVDATA2" and the stored word.
 constexpr int32_t kSingleValueInfoBytes = 8;
+// Behind the item of an indexed asynchronous channel, at its first level.
+constexpr int32_t kIndexTailBytes = 1;
 
 }  // namespace
 
@@ -25,6 +27,7 @@ int32_t ReducedPartBytes(const LayoutChannel& channel, int level) {
   if (channel.singleValue || level < channel.firstLevel) return 0;
   int32_t bytes = channel.statisticsItems * (channel.doublePrecision ? kItemBytesDouble : kItemBytesFloat);
   if (level > channel.firstLevel) bytes += channel.doublePrecision ? kCarriedBytesDouble : kCarriedBytesFloat;
+  if (level == channel.firstLevel && channel.asyncIndex >= 0) bytes += kIndexTailBytes;
   return bytes;
 }
 
@@ -41,8 +44,10 @@ OnlineLayout PlanOnlineLayout(int32_t blockSize, const std::vector<LayoutChannel
     if (channel.srDiv < 1 || blockSize % channel.srDiv != 0) {
       throw std::invalid_argument("the divider must divide the block size");
     }
-    placement.dbOffset = layout.blockBytes;
-    layout.blockBytes += blockSize / channel.srDiv * channel.valueBytes * channel.arraySize;
+    if (channel.asyncIndex < 0) {
+      placement.dbOffset = layout.blockBytes;
+      layout.blockBytes += blockSize / channel.srDiv * channel.valueBytes * channel.arraySize;
+    }
     for (int level = channel.firstLevel; level < kWriterLevelCount; ++level) {
       placement.ibOffsets[static_cast<size_t>(level)] = layout.recordBytes[static_cast<size_t>(level)];
       layout.recordBytes[static_cast<size_t>(level)] += ReducedPartBytes(channel, level);
@@ -53,7 +58,8 @@ OnlineLayout PlanOnlineLayout(int32_t blockSize, const std::vector<LayoutChannel
 }
 
 XmlNode OnlineInfoRecord(const LayoutChannel& channel, const ChannelPlacement& placement) {
-  return OnlineInfoRecord(placement.dbOffset, channel.singleValue ? std::vector<int>{} : placement.IBOffsets());
+  return OnlineInfoRecord(placement.dbOffset, channel.singleValue ? std::vector<int>{} : placement.IBOffsets(),
+                          channel.asyncIndex);
 }
 
 }  // namespace Korvane::DataReader::TestKit

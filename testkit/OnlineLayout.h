@@ -15,7 +15,8 @@
 
 namespace Korvane::DataReader::TestKit {
 
-// What the layout needs to know of one stored (not asynchronous) channel.
+// What the layout needs to know of one stored channel (synchronous, single value,
+// or asynchronous in the timestamp index).
 struct LayoutChannel {
   bool singleValue = false;
   int32_t valueBytes = 8;  // bytes of one stored value
@@ -26,6 +27,10 @@ struct LayoutChannel {
   int32_t statisticsItems = 1;
   bool doublePrecision = true;  // statistics as doubles, else floats
   int firstLevel = 0;           // first reduced level stored
+  // Channel number in the timestamp index, -1 for a channel without one. An
+  // indexed asynchronous channel has no slice of the blocks, and its part of a
+  // record of its first level ends in a 1-byte tail behind the statistics item.
+  int32_t asyncIndex = -1;
 };
 
 // A channel's offsets: its slice in a block (synchronous) or its "SVINFO" entry
@@ -49,15 +54,16 @@ struct OnlineLayout {
 // Bytes of a synchronous channel's part of a record of `level`: its statistics
 // items (min, max, average, RMS: 32 bytes as doubles, 16 as floats) at its first
 // level, and above it the same plus the sums carried up from the level below
-// (another 32 or 16 bytes, whatever the item count). The items come first.
+// (another 32 or 16 bytes, whatever the item count). The items come first; an
+// indexed asynchronous channel adds its 1-byte tail at its first level.
 int32_t ReducedPartBytes(const LayoutChannel& channel, int level);
 
 // Lays the channels out in the order given. Throws std::invalid_argument for a
 // divider that does not divide the block size.
 OnlineLayout PlanOnlineLayout(int32_t blockSize, const std::vector<LayoutChannel>& channels);
 
-// The channel's "OnlineInfo" record: its slice or entry offset and, for a sampled
-// channel, its reduced-level offsets.
+// The channel's "OnlineInfo" record: its slice or entry offset, for a sampled
+// channel its reduced-level offsets, and its channel number in the index.
 XmlNode OnlineInfoRecord(const LayoutChannel& channel, const ChannelPlacement& placement);
 
 }  // namespace Korvane::DataReader::TestKit

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "testkit/AsyncIndexWriter.h"
 #include "testkit/OnlineLayout.h"
 #include "testkit/SetupBuilder.h"
 
@@ -27,6 +28,10 @@ constexpr char kOperatorName[] = "Ada";
 // Recording blocks: 0-20, 30 to the middle of block 45, 60-80.
 const std::vector<RecordedRegion> kRegions = {{0, 0, 20, 0}, {30, 0, 45, 50}, {60, 0, 80, 0}};
 constexpr int64_t kPositions = 80 * kBlockSize;
+// The asynchronous channel's number in the index, and its leaves (small, so that
+// the index has inner levels above them).
+constexpr int32_t kAsyncIndex = 0;
+constexpr uint32_t kAsyncLeafCapacity = 16;
 
 std::vector<double> Wave(int64_t count, double amplitude, double period, double offset) {
   std::vector<double> values(static_cast<size_t>(count));
@@ -57,6 +62,22 @@ std::vector<uint8_t> EncodeUInt32(const std::vector<double>& values) {
   return bytes;
 }
 
+// Pressure at irregular positions inside the regions: steps of 5 to 33 positions.
+SampleAsyncChannel PressureChannel() {
+  SampleAsyncChannel channel{"AI;3", "Pressure", "bar", {}, {}, Wave(kPositions, 0.3, 1700, 2.0)};
+  uint32_t state = 12345;
+  for (const RecordedRegion& region : kRegions) {
+    const int64_t stop = int64_t{region.stopBlock} * kBlockSize + region.stopOffset;
+    for (int64_t p = int64_t{region.startBlock} * kBlockSize + region.startOffset + 3; p < stop;) {
+      channel.times.push_back(double(p) / kSampleRate);
+      channel.values.push_back(channel.fullRate[static_cast<size_t>(p)]);
+      state = state * 1103515245u + 12345u;
+      p += 5 + (state >> 16) % 29;
+    }
+  }
+  return channel;
+}
+
 LayoutChannel LayoutOf(const SampleChannel& channel) {
   LayoutChannel layout;
   layout.valueBytes = channel.dataType == kTypeUInt32 ? 4 : 8;
@@ -67,8 +88,8 @@ LayoutChannel LayoutOf(const SampleChannel& channel) {
 }
 
 // "BitCount" above 20 makes the statistics doubles, as LayoutChannel assumes.
-std::string SetupText(const std::vector<SampleChannel>& channels, const std::vector<LayoutChannel>& layouts,
-                      const OnlineLayout& online) {
+std::string SetupText(const std::vector<SampleChannel>& channels, const SampleAsyncChannel& async,
+                      const std::vector<LayoutChannel>& layouts, const OnlineLayout& online) {
   SetupBuilder setup;
   setup.Property("SampleRate", kSampleRate).Property("BlockSize", kBlockSize).Property("IBRate", kIBRate);
   setup.Property("StartStoreTime", 46000.375);  // a morning in December 2025
@@ -99,6 +120,13 @@ std::string SetupText(const std::vector<SampleChannel>& channels, const std::vec
   setup.VariableChannel("Variables;0", "Operator", kTypeText)
       .Set("SingleValue", true)
       .With(OnlineInfoRecord(layouts[5], online.channels[5]));
+
+  setup.AddChannel(async.index, async.name, kTypeDouble)
+      .Set("Unit", async.unit)
+      .Set("Async", true)
+      .Set("BitCount", 64)
+      .Set("Range", kAnalogueRange)
+      .With(OnlineInfoRecord(layouts[6], online.channels[6]));
   return setup.Text();
 }
 
@@ -124,6 +152,10 @@ SampleRecordingContents SampleRecording() {
   LayoutChannel singleValue;
   singleValue.singleValue = true;
   layouts.push_back(singleValue);
+  contents.asyncChannel = PressureChannel();
+  LayoutChannel indexed;
+  indexed.asyncIndex = kAsyncIndex;
+  layouts.push_back(indexed);
   const OnlineLayout online = PlanOnlineLayout(kBlockSize, layouts);
 
   std::vector<SyncChannelSamples> samples;
@@ -135,6 +167,7 @@ SampleRecordingContents SampleRecording() {
                        counter ? EncodeUInt32(channel.values) : EncodeDoubles(channel.values), channel.arraySize});
     if (channel.reduced) reduced.push_back({online.channels[i].ibOffsets, true, channel.values});
   }
+  reduced.push_back({online.channels[6].ibOffsets, true, contents.asyncChannel.fullRate});
 
   std::vector<ReducedLevelStream> levels;
   for (int level = 0; level < kReducedLevels; ++level) {
@@ -142,7 +175,7 @@ SampleRecordingContents SampleRecording() {
   }
 
   Recording& recording = contents.recording;
-  recording.setupText = SetupText(channels, layouts, online);
+  recording.setupText = SetupText(channels, contents.asyncChannel, layouts, online);
   recording.measInfoText = MeasInfoText(0);
   recording.events = RegionEventStream(contents.layout, RegionLevelOffsets(levels, contents.layout.regions.size()));
   recording.Add("DBDATA", BuildDataBlocks(contents.layout, online.blockBytes, samples));
@@ -153,6 +186,17 @@ SampleRecordingContents SampleRecording() {
   const SingleValueStreams single = BuildSingleValueStreams(
       {{online.channels[5].dbOffset, {name.begin(), name.end()}, static_cast<int32_t>(name.size())}});
   recording.Add("SVINFO", single.info).Add("SVDATA2", single.data);
+
+  AsyncIndexChannelContents pressure;
+  pressure.channelIndex = kAsyncIndex;
+  pressure.valueSize = sizeof(double);
+  pressure.timestamps = contents.asyncChannel.times;
+  pressure.values = EncodeDoubles(contents.asyncChannel.values);
+  pressure.leafCapacity = kAsyncLeafCapacity;
+  AsyncIndexWriter index(true);
+  index.AddChannel(pressure);
+  index.EndRecords();
+  recording.AddIndex(index.Streams());
   return contents;
 }
 

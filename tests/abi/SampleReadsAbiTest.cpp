@@ -102,6 +102,18 @@ TEST_F(SampleReads, DemoRecordingReadsBackEveryValue) {
       ASSERT_EQ(number, scaled[v]) << v;
     }
   }
+  // The asynchronous channel, through the timestamp index: every sample as written.
+  const TestKit::SampleAsyncChannel& pressure = contents.asyncChannel;
+  const int32_t pressureIndex = indexes.at(pressure.name);
+  int64_t pressureCount = 0;
+  ASSERT_EQ(KVIGetScaledSamplesCount(reader_, pressureIndex, &pressureCount), KVOk);
+  ASSERT_EQ(pressureCount, static_cast<int64_t>(pressure.times.size()));
+  std::vector<double> pressureValues(pressure.times.size()), pressureTimes(pressure.times.size());
+  ASSERT_EQ(KVIGetScaledSamples(reader_, pressureIndex, 0, static_cast<int32_t>(pressureCount), pressureValues.data(),
+                                pressureTimes.data()),
+            KVOk);
+  EXPECT_EQ(pressureValues, pressure.values);
+  EXPECT_EQ(pressureTimes, pressure.times);
   // The text single value, through the functions on the active reader.
   ASSERT_EQ(KVInit(), KVOk);
   KVFileInfo info{};

@@ -25,8 +25,15 @@ TEST(SampleRecording, ChannelsLieWhereTheSetupsOwnLayoutPutsThem) {
   const CKVOnlineInfo* layout = given.setup().GetOnlineInfo();
   const CKVOnlineInfo* expected = own.setup().GetOnlineInfo();
   EXPECT_EQ(layout->DBOffset, expected->DBOffset);
-  for (int level = 0; level < kIBLevelCount; ++level) EXPECT_EQ(layout->IBOffset[level], expected->IBOffset[level]);
-  ASSERT_EQ(given.setup().GetChannelCount(), 6);
+  // Behind the level-0 item of the asynchronous channel (last in the records) the
+  // interpreter's own rule reserves the 24-byte tail of a channel in legacy blocks:
+  // without its record it cannot know the channel is in the timestamp index, whose
+  // records carry a 1-byte tail.
+  constexpr int kTailDifference = 24 - 1;
+  for (int level = 0; level < kIBLevelCount; ++level) {
+    EXPECT_EQ(layout->IBOffset[level] + (level == 0 ? kTailDifference : 0), expected->IBOffset[level]) << level;
+  }
+  ASSERT_EQ(given.setup().GetChannelCount(), 7);
   for (int i = 0; i < given.setup().GetChannelCount(); ++i) {
     const CKVChannel& channel = *given.setup().GetChannel(i);
     const CKVChannel& reference = *own.setup().GetChannel(i);

@@ -11,5 +11,8 @@ namespace kvtool {
 void AddInfoCommand(CLI::App& app, int& exitStatus);
 void AddChannelsCommand(CLI::App& app, int& exitStatus);
 void AddHeaderCommand(CLI::App& app, int& exitStatus);
+void AddEventsCommand(CLI::App& app, int& exitStatus);
+void AddSamplesCommand(CLI::App& app, int& exitStatus);
+void AddReducedCommand(CLI::App& app, int& exitStatus);
 
 }  // namespace kvtool

@@ -27,6 +27,9 @@ int main(int argc, char** argv) {
   kvtool::AddInfoCommand(app, exitStatus);
   kvtool::AddChannelsCommand(app, exitStatus);
   kvtool::AddHeaderCommand(app, exitStatus);
+  kvtool::AddEventsCommand(app, exitStatus);
+  kvtool::AddSamplesCommand(app, exitStatus);
+  kvtool::AddReducedCommand(app, exitStatus);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
