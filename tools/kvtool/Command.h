@@ -11,5 +11,6 @@ namespace kvtool {
 void AddInfoCommand(CLI::App& app, int& exitStatus);
 void AddChannelsCommand(CLI::App& app, int& exitStatus);
 void AddHeaderCommand(CLI::App& app, int& exitStatus);
+void AddCheckCommand(CLI::App& app, int& exitStatus);
 
 }  // namespace kvtool

@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
   kvtool::AddInfoCommand(app, exitStatus);
   kvtool::AddChannelsCommand(app, exitStatus);
   kvtool::AddHeaderCommand(app, exitStatus);
+  kvtool::AddCheckCommand(app, exitStatus);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
