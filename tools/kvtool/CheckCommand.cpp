@@ -163,8 +163,15 @@ void PrintTextReport(const std::string& file, const CheckReport& report) {
   for (size_t i = 0; i < report.regions.size(); ++i) {
     const RegionRow& row = report.regions[i];
     const std::string stored = row.stored ? Seconds(row.stored->start) + " to " + Seconds(row.stored->stop) : "-";
-    const std::string repaired = row.repaired ? Seconds(row.repaired->start) + " to " + Seconds(row.repaired->stop) : "-";
-    std::printf("  %zu  %-26s %-26s %s\n", i + 1, stored.c_str(), repaired.c_str(), RegionStateName(row.state));
+    const std::string repaired =
+        row.repaired ? Seconds(row.repaired->start) + " to " + Seconds(row.repaired->stop) : "-";
+    std::string state = RegionStateName(row.state);
+    if (row.state == RegionState::kMoved) {
+      state += ": stop " + Seconds(row.stored->stop) + " -> " + Seconds(row.repaired->stop);
+    } else if (row.state == RegionState::kClosed) {
+      state += ": stop " + Seconds(row.repaired->stop) + " added";
+    }
+    std::printf("  %zu  %-26s %-26s %s\n", i + 1, stored.c_str(), repaired.c_str(), state.c_str());
   }
   std::printf("channels  samples read / expected\n");
   for (const ChannelHealth& health : report.channels) {

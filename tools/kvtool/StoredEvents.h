@@ -22,6 +22,8 @@ struct StoredEvent {
 // Every record of a known event type in stream order. Records are found by their
 // start marker (0x86 "EventS"); the type code is the int32 before it, block and
 // offset follow the record version. Texts are not decoded. Any bytes are safe.
+// A record with junk between its type code and its marker (which the library
+// skips) cannot be placed and is left out.
 std::vector<StoredEvent> ScanStoredEvents(std::span<const uint8_t> stream);
 
 // A region as the stored start and stop events give it, in full-rate samples from
