@@ -22,7 +22,9 @@ ChannelHealth ReadChannelToEnd(const ChannelEntry& channel, int64_t windowSample
     while (windows.Next(window)) {
     }
   } catch (const ToolError& error) {
-    health.status = error.LibraryStatusCode() != 0 ? error.LibraryStatusCode() : error.ExitStatus();
+    // A window kvtool itself cannot take (a text index beyond int32) counts as a
+    // general failure; its message says why.
+    health.status = error.LibraryStatusCode() != 0 ? error.LibraryStatusCode() : 1;
     health.message = error.what();
   }
   health.read = windows.Delivered();

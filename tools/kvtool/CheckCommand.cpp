@@ -29,7 +29,8 @@ constexpr char kCheckHelp[] =
     "cut-off recording (kept, moved, closed, dropped, added), every channel read to its end, the\n"
     "setup and event streams.\n"
     "Exit status: 0 sound; 1 opens only after repair, or with damaged data (a channel or stream\n"
-    "that fails or ends early); 2 does not open (the library's status and message are printed).";
+    "that fails or ends early); 2 does not open (the library's status and message are printed),\n"
+    "or a bad command line.";
 
 struct CheckOptions {
   std::string file;
