@@ -14,5 +14,6 @@ void AddHeaderCommand(CLI::App& app, int& exitStatus);
 void AddEventsCommand(CLI::App& app, int& exitStatus);
 void AddSamplesCommand(CLI::App& app, int& exitStatus);
 void AddReducedCommand(CLI::App& app, int& exitStatus);
+void AddCheckCommand(CLI::App& app, int& exitStatus);
 
 }  // namespace kvtool

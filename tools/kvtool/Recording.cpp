@@ -13,7 +13,8 @@ Recording::Recording(const std::string& path) : path_(path) {
     const LibraryStatus last = LastLibraryStatus();
     KVDeInit();
     throw ToolError(kExitLibraryFailure, "cannot open " + path + ": status " + std::to_string(status) + ": " +
-                                             last.message);
+                                             last.message,
+                    status);
   }
   if (KVGetMeasurementInfo(&info_) != KVOk) {
     const LibraryStatus last = LastLibraryStatus();

@@ -22,7 +22,7 @@ LibraryStatus LastLibraryStatus() {
 void CheckStatus(int status, const std::string& what) {
   if (status == 0) return;
   const LibraryStatus last = LastLibraryStatus();
-  throw ToolError(kExitLibraryFailure, what + ": status " + std::to_string(status) + ": " + last.message);
+  throw ToolError(kExitLibraryFailure, what + ": status " + std::to_string(status) + ": " + last.message, status);
 }
 
 }  // namespace kvtool

@@ -18,11 +18,15 @@ enum ExitStatus : int {
 
 class ToolError : public std::runtime_error {
  public:
-  ToolError(int exitStatus, const std::string& message) : std::runtime_error(message), exitStatus_(exitStatus) {}
+  ToolError(int exitStatus, const std::string& message, int libraryStatus = 0)
+      : std::runtime_error(message), exitStatus_(exitStatus), libraryStatus_(libraryStatus) {}
   int ExitStatus() const { return exitStatus_; }
+  // The library's status when the library refused (check reports it apart), else 0.
+  int LibraryStatusCode() const { return libraryStatus_; }
 
  private:
   int exitStatus_;
+  int libraryStatus_;
 };
 
 // Throws a kExitLibraryFailure ToolError "what: status N: message" from the

@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
   kvtool::AddEventsCommand(app, exitStatus);
   kvtool::AddSamplesCommand(app, exitStatus);
   kvtool::AddReducedCommand(app, exitStatus);
+  kvtool::AddCheckCommand(app, exitStatus);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
