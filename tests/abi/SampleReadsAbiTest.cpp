@@ -44,7 +44,9 @@ class SampleReads : public ::testing::Test {
       int32_t n = 0;
       EXPECT_EQ(count(reader_, &n), KVOk);
       std::vector<KVChannel> channels(static_cast<size_t>(n));
-      if (n > 0) EXPECT_EQ(list(reader_, channels.data()), KVOk);
+      if (n > 0) {
+        EXPECT_EQ(list(reader_, channels.data()), KVOk);
+      }
       for (const KVChannel& channel : channels) indexes[channel.name] = channel.index;
     }
     return indexes;
@@ -166,7 +168,7 @@ TestKit::Recording BinaryRecording(std::vector<KVBinarySample>& locators, std::v
   setup.AddChannel("AI;2", "Phase", 10).With(TestKit::OnlineInfoRecord(1600, std::vector<int>(6, 0)));
   std::vector<uint8_t> blocks(10 * kBlockBytes, 0);
   for (int k = 0; k < 1000; ++k) {
-    const double parts[2] = {k, -k};
+    const double parts[2] = {double(k), -double(k)};
     std::memcpy(blocks.data() + (k / 100) * kBlockBytes + 1600 + (k % 100) * 16, parts, 16);
   }
   TestKit::DataLayout layout;
