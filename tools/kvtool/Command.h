@@ -15,5 +15,6 @@ void AddEventsCommand(CLI::App& app, int& exitStatus);
 void AddSamplesCommand(CLI::App& app, int& exitStatus);
 void AddReducedCommand(CLI::App& app, int& exitStatus);
 void AddCheckCommand(CLI::App& app, int& exitStatus);
+void AddExportCommand(CLI::App& app, int& exitStatus);
 
 }  // namespace kvtool

@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
   kvtool::AddSamplesCommand(app, exitStatus);
   kvtool::AddReducedCommand(app, exitStatus);
   kvtool::AddCheckCommand(app, exitStatus);
+  kvtool::AddExportCommand(app, exitStatus);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
