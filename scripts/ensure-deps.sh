@@ -4,14 +4,11 @@
 # Usage: ensure-deps.sh [build|fuzz|bench]
 set -euo pipefail
 
+# kvtool's export formats need HDF5 and matio (csv works without them).
 packages=(cmake g++ make pkg-config zlib1g-dev libminizip-dev libgtest-dev libbenchmark-dev
-          libcli11-dev nlohmann-json3-dev)
+          libcli11-dev nlohmann-json3-dev libhdf5-dev libmatio-dev)
 if [ "${1:-build}" = fuzz ]; then
   packages+=(clang libclang-rt-dev)
-fi
-# HDF5 is the peer the engine benchmark compares with; nothing else uses it.
-if [ "${1:-build}" = bench ]; then
-  packages+=(libhdf5-dev)
 fi
 
 if ! command -v dpkg-query >/dev/null 2>&1; then

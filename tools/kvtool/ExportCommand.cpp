@@ -78,7 +78,8 @@ int RunExportCommand(const ExportOptions& options) {
 void AddExportCommand(CLI::App& app, int& exitStatus) {
   auto options = std::make_shared<ExportOptions>();
   CLI::App* command = app.add_subcommand("export", "Convert a recording to CSV, HDF5 or MATLAB files");
-  command->footer(kExportHelp);
+  command->footer(std::string(kExportHelp) + "\nBuilt formats: " + BuiltExportFormats() +
+                  " (hdf5 needs libhdf5-dev, mat libmatio-dev at build time).");
   command->add_option("FILE", options->file, "The recording")->required();
   command->add_option("-o,--output", options->out, "The output file (csv: see below for several tables)")->required();
   command->add_option("--format", options->format, "csv (default), hdf5 or mat")

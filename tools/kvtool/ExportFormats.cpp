@@ -23,6 +23,17 @@ namespace {
 
 std::vector<std::string> ExportFormatNames() { return {"csv", "hdf5", "mat"}; }
 
+std::string BuiltExportFormats() {
+  std::string formats = "csv";
+#ifdef KVTOOL_WITH_HDF5
+  formats += " hdf5";
+#endif
+#ifdef KVTOOL_WITH_MATIO
+  formats += " mat";
+#endif
+  return formats;
+}
+
 std::unique_ptr<ExportSink> MakeExportSink(const std::string& format, const std::string& out) {
   if (format == "hdf5") {
 #ifdef KVTOOL_WITH_HDF5

@@ -13,6 +13,9 @@ namespace kvtool {
 // "csv", "hdf5", "mat".
 std::vector<std::string> ExportFormatNames();
 
+// The formats this kvtool was built with ("csv hdf5 mat").
+std::string BuiltExportFormats();
+
 // The sink of format writing to out; throws ToolError (kExitBadInput) for a format
 // this kvtool was built without.
 std::unique_ptr<ExportSink> MakeExportSink(const std::string& format, const std::string& out);
