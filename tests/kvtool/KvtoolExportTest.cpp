@@ -134,6 +134,8 @@ class KvtoolExportTest : public ::testing::Test {
 TEST_F(KvtoolExportTest, CsvTablesSplitByTimeBaseReadBackBitForBit) {
   const KvtoolRun run = RunKvtool({"export", recording_, "-o", dir_.File("all.csv")});
   ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.err.find('\r'), std::string::npos) << "a progress bar where standard error is no terminal";
+  EXPECT_NE(run.out.find("wrote " + dir_.File("all_sync_100Hz.csv")), std::string::npos) << run.out;
   EXPECT_EQ(Outputs(), (std::vector<std::string>{"all_single_Operator.csv", "all_sync_1000Hz.csv", "all_sync_100Hz.csv"}));
   const Csv full = ReadCsv(dir_.File("all_sync_1000Hz.csv"));
   EXPECT_EQ(full.header, (std::vector<std::string>{"time", "Voltage", "Current", "Temperature", "Revolutions"}));

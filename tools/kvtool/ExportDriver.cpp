@@ -26,7 +26,9 @@ int64_t RowBytes(const ExportTable& table) {
 void ExportSampleTable(const ExportTable& table, ExportSink& sink, ProgressBar& progress) {
   int64_t perRow = 0;
   for (const ExportColumn& column : table.columns) perRow += std::max(column.width, 1) + 1;
-  const int64_t windowRows = std::clamp<int64_t>(kWindowDoubles / std::max<int64_t>(perRow, 1), 256, 65536);
+  // A power of two, so windows end on the chunk boundaries of chunked formats.
+  int64_t windowRows = 65536;
+  while (windowRows > 256 && windowRows * std::max<int64_t>(perRow, 1) > kWindowDoubles) windowRows /= 2;
   std::vector<SampleWindows> readers;
   for (const ExportColumn& column : table.columns) readers.emplace_back(*column.channel, column.range, false, windowRows);
   std::vector<SampleWindow> windows(table.columns.size());

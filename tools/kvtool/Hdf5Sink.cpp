@@ -15,8 +15,6 @@
 namespace kvtool {
 namespace {
 
-constexpr hsize_t kChunkBytes = 64 << 10;
-constexpr unsigned kDeflateLevel = 1;
 constexpr size_t kEventTextBytes = 200;
 
 struct EventRecord {
@@ -82,31 +80,39 @@ void NumberAttribute(hid_t object, const char* name, T value) {
   H5Sclose(space);
 }
 
-// An empty extendible dataset of rows x width elements of type, chunked and compressed.
-hid_t ExtendibleDataset(hid_t group, const char* name, hid_t type, int32_t width, int64_t rowsHint) {
+// An extendible dataset of rows x width elements of type, chunked and compressed.
+hid_t ExtendibleDataset(hid_t group, const char* name, hid_t type, int32_t width, int64_t rows) {
   const int rank = width > 1 ? 2 : 1;
-  const hsize_t dims[2] = {0, static_cast<hsize_t>(width)};
+  const hsize_t dims[2] = {static_cast<hsize_t>(rows), static_cast<hsize_t>(width)};
   const hsize_t maxDims[2] = {H5S_UNLIMITED, static_cast<hsize_t>(width)};
   const hsize_t rowBytes = H5Tget_size(type) * static_cast<hsize_t>(std::max(width, 1));
   const hsize_t chunkRows =
-      std::clamp<hsize_t>(kChunkBytes / rowBytes, 1, std::max<hsize_t>(1, static_cast<hsize_t>(rowsHint)));
+      std::clamp<hsize_t>(kHdf5ChunkBytes / rowBytes, 1, std::max<hsize_t>(1, static_cast<hsize_t>(rows)));
   const hsize_t chunk[2] = {chunkRows, static_cast<hsize_t>(width)};
   const hid_t space = CheckId(H5Screate_simple(rank, dims, maxDims), "make a dataspace");
   const hid_t properties = CheckId(H5Pcreate(H5P_DATASET_CREATE), "make dataset properties");
   Check(H5Pset_chunk(properties, rank, chunk), "set a chunk size");
   Check(H5Pset_shuffle(properties), "set the shuffle filter");
-  Check(H5Pset_deflate(properties, kDeflateLevel), "set deflate compression");
-  const hid_t dataset = H5Dcreate2(group, name, type, space, H5P_DEFAULT, properties, H5P_DEFAULT);
+  Check(H5Pset_deflate(properties, kHdf5DeflateLevel), "set deflate compression");
+  // Windows end on chunk boundaries, so chunks are whole when written: they are
+  // compressed and stored at once rather than kept in a cache per dataset.
+  const hid_t access = CheckId(H5Pcreate(H5P_DATASET_ACCESS), "make dataset properties");
+  Check(H5Pset_chunk_cache(access, 0, 0, 1.0), "set the chunk cache");
+  const hid_t dataset = H5Dcreate2(group, name, type, space, H5P_DEFAULT, properties, access);
+  H5Pclose(access);
   H5Pclose(properties);
   H5Sclose(space);
   return CheckId(dataset, "make a dataset");
 }
 
-// Appends rows x width elements at row `at` of an extendible dataset.
-void Append(hid_t dataset, hid_t memoryType, int32_t width, int64_t at, int64_t rows, const void* data) {
-  const int rank = width > 1 ? 2 : 1;
-  const hsize_t size[2] = {static_cast<hsize_t>(at + rows), static_cast<hsize_t>(width)};
+void SetRows(hid_t dataset, int32_t width, int64_t rows) {
+  const hsize_t size[2] = {static_cast<hsize_t>(rows), static_cast<hsize_t>(width)};
   Check(H5Dset_extent(dataset, size), "extend a dataset");
+}
+
+// Writes rows x width elements at row `at` of a dataset that holds them.
+void Put(hid_t dataset, hid_t memoryType, int32_t width, int64_t at, int64_t rows, const void* data) {
+  const int rank = width > 1 ? 2 : 1;
   const hid_t fileSpace = CheckId(H5Dget_space(dataset), "get a dataspace");
   const hsize_t start[2] = {static_cast<hsize_t>(at), 0};
   const hsize_t count[2] = {static_cast<hsize_t>(rows), static_cast<hsize_t>(width)};
@@ -204,6 +210,7 @@ void Hdf5Sink::Begin(const ExportPlan& plan, const RecordingSummary& summary) {
 void Hdf5Sink::BeginTable(const ExportTable& table) {
   const auto file = static_cast<hid_t>(handle_);
   written_ = 0;
+  extent_ = table.rows;
   for (const ExportColumn& column : table.columns) {
     auto group = std::make_unique<Group>();
     const ChannelEntry& channel = *column.channel;
@@ -243,9 +250,15 @@ void Hdf5Sink::BeginTable(const ExportTable& table) {
 }
 
 void Hdf5Sink::Write(const ExportTable&, const RowWindow& rows) {
+  // Datasets start at the rows the plan expects; more rows extend them.
+  const bool extend = written_ + rows.rows > extent_;
   for (size_t c = 0; c < groups_.size(); ++c) {
     Group& group = *groups_[c];
     if (group.group < 0) continue;
+    if (extend) {
+      SetRows(group.values, group.width, written_ + rows.rows);
+      SetRows(group.time, 1, written_ + rows.rows);
+    }
     if (group.width == 0) {
       group.textBuffer.assign(static_cast<size_t>(rows.rows) * group.textBytes, 0);
       for (int64_t r = 0; r < rows.rows; ++r) {
@@ -253,16 +266,28 @@ void Hdf5Sink::Write(const ExportTable&, const RowWindow& rows) {
         std::memcpy(group.textBuffer.data() + static_cast<size_t>(r) * group.textBytes, text.data(),
                     std::min(text.size(), group.textBytes - 1));
       }
-      Append(group.values, group.memoryType, 1, written_, rows.rows, group.textBuffer.data());
+      Put(group.values, group.memoryType, 1, written_, rows.rows, group.textBuffer.data());
     } else {
-      Append(group.values, H5T_NATIVE_DOUBLE, group.width, written_, rows.rows, rows.values[c]);
+      Put(group.values, H5T_NATIVE_DOUBLE, group.width, written_, rows.rows, rows.values[c]);
     }
-    Append(group.time, H5T_NATIVE_DOUBLE, 1, written_, rows.rows, rows.time);
+    Put(group.time, H5T_NATIVE_DOUBLE, 1, written_, rows.rows, rows.time);
   }
   written_ += rows.rows;
+  extent_ = std::max(extent_, written_);
 }
 
-void Hdf5Sink::EndTable(const ExportTable&) { CloseGroups(); }
+void Hdf5Sink::EndTable(const ExportTable&) {
+  // Fewer rows than planned (reduced values end where the level ends): the
+  // datasets shrink to what was written.
+  if (written_ < extent_) {
+    for (const auto& group : groups_) {
+      if (group->group < 0) continue;
+      SetRows(group->values, group->width, written_);
+      SetRows(group->time, 1, written_);
+    }
+  }
+  CloseGroups();
+}
 
 void Hdf5Sink::CloseGroups() {
   for (const auto& group : groups_) {

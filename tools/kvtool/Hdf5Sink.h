@@ -17,6 +17,12 @@
 
 namespace kvtool {
 
+// Every dataset is chunked in pieces of about this many bytes and compressed with
+// the shuffle filter and deflate at this level (fast; the benchmark's peer uses
+// the same).
+inline constexpr uint64_t kHdf5ChunkBytes = 64 << 10;
+inline constexpr unsigned kHdf5DeflateLevel = 1;
+
 class Hdf5Sink : public ExportSink {
  public:
   explicit Hdf5Sink(std::string out);
@@ -39,6 +45,7 @@ class Hdf5Sink : public ExportSink {
   std::vector<std::unique_ptr<Group>> groups_;  // the current table's columns
   std::vector<std::string> groupNames_;         // every group made so far
   int64_t written_ = 0;                          // rows of the current table
+  int64_t extent_ = 0;                           // rows its datasets hold
 };
 
 }  // namespace kvtool
