@@ -3,6 +3,7 @@
 // adds itself to the command line here; this file turns failures into messages on
 // standard error and the documented exit statuses.
 #include <cstdio>
+#include <exception>
 
 #include <CLI/CLI.hpp>
 
@@ -40,6 +41,10 @@ int main(int argc, char** argv) {
   } catch (const kvtool::ToolError& error) {
     std::fprintf(stderr, "kvtool: %s\n", error.what());
     return error.ExitStatus();
+  } catch (const std::exception& error) {
+    // Caught so the stack unwinds: outputs under way remove their temporary files.
+    std::fprintf(stderr, "kvtool: %s\n", error.what());
+    return kvtool::kExitLibraryFailure;
   }
   return exitStatus;
 }
