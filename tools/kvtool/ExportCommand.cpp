@@ -84,7 +84,7 @@ void AddExportCommand(CLI::App& app, int& exitStatus) {
   command->add_option("-o,--output", options->out, "The output file (csv: see below for several tables)")->required();
   command->add_option("--format", options->format, "csv (default), hdf5 or mat")
       ->check(CLI::IsMember(ExportFormatNames()));
-  command->add_option("--channels", options->channels, "Channel names or shell globs (default: every channel)")
+  command->add_option("--channels", options->channels, "Channel names or shell globs, after FILE (default: every channel)")
       ->expected(1, -1);
   command->add_option("--from", options->from, "Window start in seconds (samples with from <= t < to)");
   command->add_option("--to", options->to, "Window end in seconds, exclusive");
