@@ -1,6 +1,6 @@
 // kvtool export on the test kit's sample recording: CSV read back value for value
 // against what the kit wrote (bit for bit), tables split by time base, a window
-// across the gap between two regions, HDF5 read back through the HDF5 C library,
+// across the gap between two regions (synchronous and asynchronous), HDF5 read back through the HDF5 C library,
 // MATLAB files through matio, channel globs, and every bad input with its exit
 // status and no output left behind.
 #include <gtest/gtest.h>
@@ -111,6 +111,22 @@ class KvtoolExportTest : public ::testing::Test {
     }
   }
 
+  // The asynchronous channel's table holds the kit's samples with from <= t < to.
+  void ExpectAsyncTable(const Csv& csv, double from, double to) const {
+    const TestKit::SampleAsyncChannel& channel = contents_.asyncChannel;
+    EXPECT_EQ(csv.header, (std::vector<std::string>{"time", channel.name}));
+    size_t row = 0;
+    for (size_t s = 0; s < channel.times.size(); ++s) {
+      if (channel.times[s] < from || channel.times[s] >= to) continue;
+      ASSERT_LT(row, csv.rows.size()) << "sample " << s;
+      EXPECT_NEAR(Parse(csv.rows[row][0]), channel.times[s], 1e-9) << "sample " << s;
+      EXPECT_EQ(Bits(Parse(csv.rows[row][1])), Bits(channel.values[s])) << "sample " << s;
+      ++row;
+    }
+    EXPECT_GT(row, 0u);
+    EXPECT_EQ(csv.rows.size(), row);
+  }
+
   size_t SampleCount(const SampleChannel& channel) const {
     return TestKit::RegionSampleIndexes(contents_.layout, channel.srDiv).size();
   }
@@ -136,7 +152,9 @@ TEST_F(KvtoolExportTest, CsvTablesSplitByTimeBaseReadBackBitForBit) {
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.err.find('\r'), std::string::npos) << "a progress bar where standard error is no terminal";
   EXPECT_NE(run.out.find("wrote " + dir_.File("all_sync_100Hz.csv")), std::string::npos) << run.out;
-  EXPECT_EQ(Outputs(), (std::vector<std::string>{"all_single_Operator.csv", "all_sync_1000Hz.csv", "all_sync_100Hz.csv"}));
+  EXPECT_EQ(Outputs(), (std::vector<std::string>{"all_async_Pressure.csv", "all_single_Operator.csv",
+                                                 "all_sync_1000Hz.csv", "all_sync_100Hz.csv"}));
+  ExpectAsyncTable(ReadCsv(dir_.File("all_async_Pressure.csv")), -1, 1e9);
   const Csv full = ReadCsv(dir_.File("all_sync_1000Hz.csv"));
   EXPECT_EQ(full.header, (std::vector<std::string>{"time", "Voltage", "Current", "Temperature", "Revolutions"}));
   EXPECT_EQ(full.rows.size(), SampleCount(Channel("Voltage")));
@@ -155,7 +173,7 @@ TEST_F(KvtoolExportTest, WindowAcrossARegionGapHoldsWhatBothRegionsStored) {
   // Region 0 ends at 2 s, region 1 starts at 3 s: 100 samples of each at 1 kHz,
   // 10 of each at 100 Hz; 3.1 itself stays out (half-open).
   const KvtoolRun run = RunKvtool({"export", recording_, "-o", dir_.File("w.csv"), "--from", "1.9", "--to", "3.1",
-                                   "--channels", "Voltage", "Spectrum"});
+                                   "--channels", "Voltage", "Spectrum", "Pressure"});
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   const Csv voltage = ReadCsv(dir_.File("w_sync_1000Hz.csv"));
   ASSERT_EQ(voltage.rows.size(), 200u);
@@ -165,6 +183,7 @@ TEST_F(KvtoolExportTest, WindowAcrossARegionGapHoldsWhatBothRegionsStored) {
   const Csv spectrum = ReadCsv(dir_.File("w_sync_100Hz.csv"));
   ASSERT_EQ(spectrum.rows.size(), 20u);
   ExpectTable(spectrum, 190);
+  ExpectAsyncTable(ReadCsv(dir_.File("w_async_Pressure.csv")), 1.9, 3.1);
 }
 
 TEST_F(KvtoolExportTest, ChannelPatternsPickTheColumns) {
@@ -173,7 +192,7 @@ TEST_F(KvtoolExportTest, ChannelPatternsPickTheColumns) {
     std::vector<std::string> header;  // one table: written to OUT itself
   } cases[] = {
       {{"Voltage"}, {"time", "Voltage"}},
-      {{"*ur*"}, {"time", "Current", "Temperature"}},
+      {{"Curr?nt", "T*e"}, {"time", "Current", "Temperature"}},
       {{"Revolutions", "V?ltage", "Voltage"}, {"time", "Voltage", "Revolutions"}},
       {{"[CT]*"}, {"time", "Current", "Temperature"}},
   };
