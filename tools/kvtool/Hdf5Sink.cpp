@@ -124,6 +124,18 @@ void Put(hid_t dataset, hid_t memoryType, int32_t width, int64_t at, int64_t row
   Check(status, "write rows");
 }
 
+// A one-dimensional dataset of count compound records of type at name.
+void WriteCompound(hid_t file, const char* name, hid_t type, const void* records, size_t count) {
+  const hsize_t size = count;
+  const hid_t space = CheckId(H5Screate_simple(1, &size, nullptr), "make a dataspace");
+  const hid_t dataset = H5Dcreate2(file, name, type, space, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
+  H5Sclose(space);
+  CheckId(dataset, "make a dataset of records");
+  const herr_t status = count > 0 ? H5Dwrite(dataset, type, H5S_ALL, H5S_ALL, H5P_DEFAULT, records) : 0;
+  H5Dclose(dataset);
+  Check(status, "write a dataset of records");
+}
+
 void WriteEvents(hid_t file, const std::vector<RecordingEvent>& events) {
   const hid_t text = StringType(kEventTextBytes);
   const hid_t type = CheckId(H5Tcreate(H5T_COMPOUND, sizeof(EventRecord)), "make a compound type");
@@ -137,13 +149,7 @@ void WriteEvents(hid_t file, const std::vector<RecordingEvent>& events) {
     std::memset(records[i].text, 0, kEventTextBytes);
     std::memcpy(records[i].text, events[i].text.data(), std::min(events[i].text.size(), kEventTextBytes - 1));
   }
-  const hsize_t count = records.size();
-  const hid_t space = CheckId(H5Screate_simple(1, &count, nullptr), "make a dataspace");
-  const hid_t dataset = CheckId(H5Dcreate2(file, "events", type, space, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT),
-                                "make the events dataset");
-  if (count > 0) Check(H5Dwrite(dataset, type, H5S_ALL, H5S_ALL, H5P_DEFAULT, records.data()), "write the events");
-  H5Dclose(dataset);
-  H5Sclose(space);
+  WriteCompound(file, "events", type, records.data(), records.size());
   H5Tclose(type);
   H5Tclose(text);
 }
@@ -154,13 +160,7 @@ void WriteRegions(hid_t file, const std::vector<Region>& regions) {
   Check(H5Tinsert(type, "stop", HOFFSET(RegionRecord, stop), H5T_NATIVE_DOUBLE), "build the region type");
   std::vector<RegionRecord> records;
   for (const Region& region : regions) records.push_back({region.start, region.stop});
-  const hsize_t count = records.size();
-  const hid_t space = CheckId(H5Screate_simple(1, &count, nullptr), "make a dataspace");
-  const hid_t dataset = CheckId(H5Dcreate2(file, "regions", type, space, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT),
-                                "make the regions dataset");
-  if (count > 0) Check(H5Dwrite(dataset, type, H5S_ALL, H5S_ALL, H5P_DEFAULT, records.data()), "write the regions");
-  H5Dclose(dataset);
-  H5Sclose(space);
+  WriteCompound(file, "regions", type, records.data(), records.size());
   H5Tclose(type);
 }
 

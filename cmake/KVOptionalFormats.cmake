@@ -1,0 +1,26 @@
+# The optional file-format libraries of the tools, tests and benchmarks (never of the
+# library itself): HDF5's C library and matio. Each found one becomes an interface
+# target, kv_hdf5 or kv_matio, that carries its include directories, definitions
+# and libraries; a missing one leaves its target undefined.
+if(NOT TARGET kv_hdf5)
+  find_package(HDF5 QUIET COMPONENTS C)
+  if(HDF5_FOUND)
+    add_library(kv_hdf5 INTERFACE)
+    target_include_directories(kv_hdf5 SYSTEM INTERFACE ${HDF5_C_INCLUDE_DIRS} ${HDF5_INCLUDE_DIRS})
+    target_compile_definitions(kv_hdf5 INTERFACE ${HDF5_C_DEFINITIONS})
+    target_link_libraries(kv_hdf5 INTERFACE ${HDF5_C_LIBRARIES})
+  else()
+    pkg_check_modules(HDF5_PC QUIET IMPORTED_TARGET hdf5)
+    if(HDF5_PC_FOUND)
+      add_library(kv_hdf5 INTERFACE)
+      target_link_libraries(kv_hdf5 INTERFACE PkgConfig::HDF5_PC)
+    endif()
+  endif()
+endif()
+if(NOT TARGET kv_matio)
+  pkg_check_modules(MATIO QUIET IMPORTED_TARGET matio)
+  if(MATIO_FOUND)
+    add_library(kv_matio INTERFACE)
+    target_link_libraries(kv_matio INTERFACE PkgConfig::MATIO)
+  endif()
+endif()
