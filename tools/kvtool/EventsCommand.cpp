@@ -40,6 +40,14 @@ const char* EventTypeName(int32_t type) {
   }
 }
 
+// A region's length for reading (to the nanosecond: the difference of two stamps
+// carries rounding noise in its last digits); the JSON form keeps it exact.
+std::string Duration(const Region& region) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", region.stop - region.start);
+  return text;
+}
+
 struct RegionRow {
   Region region;
   // Per channel of the numeric list (catalogue order): its samples in the region.
@@ -116,7 +124,7 @@ int RunEvents(const EventsOptions& options) {
   for (size_t r = 0; r < rows.size(); ++r) {
     const RegionRow& row = rows[r];
     std::printf("%5zu  %14s  %14s  %14s  %14lld  %14lld\n", r, FormatDouble(row.region.start).c_str(),
-                FormatDouble(row.region.stop).c_str(), FormatDouble(row.region.stop - row.region.start).c_str(),
+                FormatDouble(row.region.stop).c_str(), Duration(row.region).c_str(),
                 static_cast<long long>(row.perKind[0]), static_cast<long long>(row.perKind[1]));
   }
   return kExitOk;
