@@ -25,15 +25,16 @@ _REDUCED_WINDOW = 65536
 class Channel:
     """A channel; made by Recording.channels, never directly."""
 
-    def __init__(self, recording, record, list_name, list_position):
+    def __init__(self, recording, index, name, unit, description, array_size, data_type, list_name,
+                 list_position):
         self._recording = recording
-        self.index = int(record["index"])
-        self.name = R.text(record["name"])
-        self.unit = R.text(record["unit"])
-        self.description = R.text(record["description"])
-        self.array_size = max(int(record["array_size"]), 1)
-        self.data_type = int(record["data_type"])
-        self.list = list_name            # 'numeric', 'complex', 'binary' or 'text'
+        self.index = index
+        self.name = name
+        self.unit = unit
+        self.description = description
+        self.array_size = max(array_size, 1)
+        self.data_type = data_type
+        self.list = list_name                # 'numeric', 'complex', 'binary' or 'text'
         self._list_position = list_position  # position in the numeric list (trigger table), else -1
         self._cache = {}
 
