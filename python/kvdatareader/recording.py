@@ -16,7 +16,7 @@ from . import _records as R
 from . import _registry
 from ._library import lib
 from .channel import Channel
-from .errors import CannotOpenFileError, ChannelNotFoundError, KVError, check
+from .errors import CannotOpenFileError, ChannelNotFoundError, check
 
 Event = namedtuple("Event", "type name time text")
 Region = namedtuple("Region", "start stop")
