@@ -1,7 +1,8 @@
 """Finds and loads the shared library and declares the argument and result types
 of every function the package calls, so ctypes converts nothing by guesswork.
-Looked for, in order: $KVDATAREADER_LIB, next to the package, in a build tree of
-the source checkout the package sits in, then on the system's library path."""
+The library is the one $KVDATAREADER_LIB names; without it, the first found next
+to the package, in a build tree of the source checkout the package sits in, then
+on the system's library path."""
 
 import ctypes
 import ctypes.util
@@ -87,12 +88,17 @@ class LibraryNotFoundError(OSError):
     """The shared library was found nowhere; the message lists every place tried."""
 
 
-def candidates():
-    """Paths (or bare names for the system's loader) in the order they are tried."""
-    found = []
+def configured_path():
+    """The library KVDATAREADER_LIB names (a file, or a directory holding it), or None."""
     configured = os.environ.get("KVDATAREADER_LIB")
-    if configured:
-        found.append(os.path.join(configured, LIBRARY_FILE) if os.path.isdir(configured) else configured)
+    if not configured:
+        return None
+    return os.path.join(configured, LIBRARY_FILE) if os.path.isdir(configured) else configured
+
+
+def candidates():
+    """Paths (or bare names for the system's loader) tried when KVDATAREADER_LIB is not set."""
+    found = []
     # Next to the package: inside it, or beside it (cmake --install puts the
     # package in the library's directory).
     found.append(os.path.join(_PACKAGE_DIR, LIBRARY_FILE))
@@ -111,8 +117,11 @@ def candidates():
 
 
 def _load():
+    configured = configured_path()
+    # A library named explicitly is the one wanted: no quiet fallback to another.
+    paths = [configured] if configured else candidates()
     tried = []
-    for path in candidates():
+    for path in paths:
         bare = os.sep not in path
         if not bare and not os.path.exists(path):
             tried.append(f"{path} (no such file)")
@@ -130,7 +139,7 @@ def _load():
         return lib
     raise LibraryNotFoundError(
         "the KVDataReaderLib64 shared library was not found; tried:\n  " + "\n  ".join(tried)
-        + "\nSet KVDATAREADER_LIB to the library's path.")
+        + ("\n(from KVDATAREADER_LIB)" if configured else "\nSet KVDATAREADER_LIB to the library's path."))
 
 
 _lib = None

@@ -126,10 +126,17 @@ def test_context_manager_and_garbage_collection_release_the_reader(files):
 
 
 def test_library_search_lists_where_it_looked(monkeypatch, tmp_path):
+    monkeypatch.delenv("KVDATAREADER_LIB", raising=False)
     monkeypatch.setattr(_library, "candidates", lambda: [str(tmp_path / "nowhere.so"), str(tmp_path)])
     with pytest.raises(_library.LibraryNotFoundError) as caught:
         _library._load()
-    assert "nowhere.so (no such file)" in str(caught.value) and "KVDATAREADER_LIB" in str(caught.value)
+    assert "nowhere.so (no such file)" in str(caught.value) and str(tmp_path) + " (" in str(caught.value)
+    # A library named explicitly that is not there fails, with no fallback elsewhere.
+    (tmp_path / "libKVDataReaderLib64.so").write_text("not a library")
+    monkeypatch.setenv("KVDATAREADER_LIB", str(tmp_path))
+    monkeypatch.setattr(_library, "candidates", lambda: pytest.fail("searched past KVDATAREADER_LIB"))
+    with pytest.raises(_library.LibraryNotFoundError, match="from KVDATAREADER_LIB"):
+        _library._load()
 
 
 def test_two_recordings_on_two_threads(files):
