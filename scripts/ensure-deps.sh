@@ -4,9 +4,12 @@
 # Usage: ensure-deps.sh [build|fuzz|bench]
 set -euo pipefail
 
-# kvtool's export formats need HDF5 and matio (csv works without them).
+# kvtool's export formats need HDF5 and matio (csv works without them); the Python
+# package's tests need numpy, pandas and pytest, its plot matplotlib, its Dask example
+# dask and distributed.
 packages=(cmake g++ make pkg-config zlib1g-dev libminizip-dev libgtest-dev libbenchmark-dev
-          libcli11-dev nlohmann-json3-dev libhdf5-dev libmatio-dev)
+          libcli11-dev nlohmann-json3-dev libhdf5-dev libmatio-dev
+          python3 python3-numpy python3-pandas python3-pytest python3-matplotlib python3-dask python3-distributed)
 if [ "${1:-build}" = fuzz ]; then
   packages+=(clang libclang-rt-dev)
 fi
@@ -14,7 +17,7 @@ fi
 if ! command -v dpkg-query >/dev/null 2>&1; then
   # Not Debian (for example macOS): check the tools only and let CMake find the libraries.
   for tool in cmake pkg-config; do
-    command -v "$tool" >/dev/null 2>&1 || { echo "Please install $tool (and zlib, minizip, googletest, google-benchmark; for kvtool CLI11, nlohmann-json, and optionally HDF5 and matio)." >&2; exit 1; }
+    command -v "$tool" >/dev/null 2>&1 || { echo "Please install $tool (and zlib, minizip, googletest, google-benchmark; for kvtool CLI11, nlohmann-json, and optionally HDF5 and matio; for the Python package numpy, pandas, pytest, matplotlib, dask and distributed)." >&2; exit 1; }
   done
   exit 0
 fi
