@@ -1,0 +1,229 @@
+"""Quick-look pictures of a recording with matplotlib: one axis per unit on a shared
+time axis, the recorded regions shaded (the gaps between them left white and the
+curves broken there), events marked and labelled. The figure is the caller's; with a
+path it is drawn by the Agg backend alone and never enters pyplot's list of figures.
+
+What is drawn: synchronous and asynchronous channels of the numeric list.
+Synchronous channels are lines, asynchronous ones points; an array channel is drawn
+as its first value ("Spectrum[0]"). Single values, text, binary and complex channels
+are left out (asking for one by name is an error).
+"""
+
+import math
+import os
+
+import numpy as np
+
+# At most this many points are drawn per channel: longer windows become min/max
+# envelopes over as many time bins, taken from the reduced values when the
+# recording stores them, so a long recording plots in about the time of one small read.
+MAX_POINTS = 10000
+
+# Figure size: 10 inches wide, 1 inch for title and time axis plus 2 per axis, at
+# 100 dots per inch (a PNG of 1000 x (100 + 200 x axes) pixels).
+WIDTH_INCHES = 10.0
+AXIS_INCHES = 2.0
+MARGIN_INCHES = 1.0
+DPI = 100
+
+REGION_COLOR = "0.92"
+EVENT_COLOR = "tab:red"
+
+
+def plot_recording(recording, channels=None, start=None, stop=None, path=None):
+    """Draws the channels (names or Channel objects; None for all drawable ones) from
+    start to stop seconds (t0 <= t < t1; default the recorded span) and returns the
+    matplotlib Figure; writes it as a PNG when path is given."""
+    selected = _select_channels(recording, channels)
+    t0, t1 = _window(recording, start, stop)
+
+    groups = {}  # unit -> channels, in channel order
+    for channel in selected:
+        groups.setdefault(channel.unit or "", []).append(channel)
+
+    figure = _new_figure(len(groups), path is not None)
+    axes = figure.subplots(len(groups), 1, sharex=True, squeeze=False)[:, 0]
+    for axis, (unit, members) in zip(axes, groups.items()):
+        _shade_regions(axis, recording.regions, t0, t1)
+        _mark_events(axis, recording.events, t0, t1, label=axis is axes[0])
+        for channel in members:
+            _draw_channel(axis, channel, t0, t1)
+        axis.set_ylabel(unit or "(no unit)")
+        axis.legend(loc="upper right", fontsize=7, framealpha=0.8)
+        axis.grid(True, linewidth=0.3, alpha=0.5)
+    axes[-1].set_xlim(t0, t1)
+    axes[-1].set_xlabel("Time (s)")
+    figure.suptitle(_title(recording), fontsize=10)
+
+    if path is not None:
+        figure.savefig(os.fspath(path), dpi=DPI, format="png")
+    return figure
+
+
+def _select_channels(recording, channels):
+    if channels is None:
+        chosen = [c for c in recording.channels if _drawable(c)]
+        if not chosen:
+            raise ValueError("the recording has no channel to plot (no numeric synchronous or asynchronous channel)")
+        return chosen
+    if isinstance(channels, (str, bytes)):
+        channels = [channels]
+    chosen = []
+    for item in channels:
+        channel = recording[item] if isinstance(item, str) else item
+        if not _drawable(channel):
+            raise ValueError(
+                "%s cannot be plotted: it is a %s %s channel; plotted are numeric synchronous and "
+                "asynchronous channels" % (channel.name, channel.list, channel.kind))
+        chosen.append(channel)
+    if not chosen:
+        raise ValueError("no channel given to plot")
+    return chosen
+
+
+def _drawable(channel):
+    return channel.kind in ("sync", "async") and channel.list == "numeric"
+
+
+def _window(recording, start, stop):
+    regions = recording.regions
+    if regions:
+        first, last = min(r.start for r in regions), max(r.stop for r in regions)
+    else:
+        first, last = 0.0, float(recording.duration)
+    t0 = first if start is None else float(start)
+    t1 = last if stop is None else float(stop)
+    if not (math.isfinite(t0) and math.isfinite(t1)) or t0 >= t1:
+        raise ValueError("the window from %g s to %g s is empty: the start must lie before the stop" % (t0, t1))
+    return t0, t1
+
+
+def _new_figure(axis_count, for_file):
+    size = (WIDTH_INCHES, MARGIN_INCHES + AXIS_INCHES * axis_count)
+    if for_file:
+        from matplotlib.backends.backend_agg import FigureCanvasAgg
+        from matplotlib.figure import Figure
+
+        figure = Figure(figsize=size, dpi=DPI, layout="constrained")
+        FigureCanvasAgg(figure)
+        return figure
+    # Without a path the figure goes through pyplot, so it shows in an interactive
+    # session or notebook (pyplot falls back to Agg when there is no display).
+    import matplotlib.pyplot as pyplot
+
+    return pyplot.figure(figsize=size, dpi=DPI, layout="constrained")
+
+
+def _shade_regions(axis, regions, t0, t1):
+    for region in regions:
+        left, right = max(region.start, t0), min(region.stop, t1)
+        if left < right:
+            axis.axvspan(left, right, color=REGION_COLOR, zorder=0, linewidth=0, gid="region")
+
+
+def _mark_events(axis, events, t0, t1, label):
+    for event in events:
+        if not t0 <= event.time < t1:
+            continue
+        axis.axvline(event.time, color=EVENT_COLOR, linewidth=0.8, linestyle="--", zorder=1, gid="event")
+        if label:
+            text = event.text or event.name or str(event.type)
+            axis.annotate(text, xy=(event.time, 1.0), xycoords=("data", "axes fraction"), xytext=(2, -2),
+                          textcoords="offset points", rotation=90, va="top", ha="left", fontsize=7,
+                          color=EVENT_COLOR, gid="event-label")
+
+
+def _draw_channel(axis, channel, t0, t1):
+    label = channel.name if channel.array_size <= 1 else "%s[0]" % channel.name
+    times, low, high = _channel_points(channel, t0, t1)
+    if channel.kind == "async":
+        if low is high:
+            axis.plot(times, low, linestyle="none", marker=".", markersize=3, label=label)
+        else:
+            line = axis.plot(times, low, linestyle="none", marker=".", markersize=2, label=label)[0]
+            axis.plot(times, high, linestyle="none", marker=".", markersize=2, color=line.get_color())
+    elif low is high:
+        axis.plot(times, low, linewidth=0.8, label=label)
+    else:
+        # The middle line takes the next colour of the cycle; the envelope shares it.
+        line = axis.plot(times, (low + high) / 2, linewidth=0.6, label=label)[0]
+        axis.fill_between(times, low, high, color=line.get_color(), alpha=0.4, linewidth=0)
+
+
+def _channel_points(channel, t0, t1):
+    """(times, low, high) to draw; low is high for plain samples, else an envelope
+    over time bins with NaN in the empty bins (the gaps)."""
+    period = 1.0 / channel.rate if channel.kind == "sync" and channel.rate else None
+    if period and (t1 - t0) / period > MAX_POINTS:
+        reduced = _reduced_in(channel, t0, t1)
+        if reduced is not None:
+            times = reduced["time"]
+            spacing = float(np.median(np.diff(times))) if len(times) > 1 else period
+            return _envelope(times, reduced["min"], reduced["max"], t0, t1, spacing)
+    values, times = channel.window(t0, t1)
+    values = np.asarray(values)
+    if values.ndim == 2:
+        values = values[:, 0]
+    values = values.astype(np.float64, copy=False)
+    times = np.asarray(times, dtype=np.float64)
+    if len(times) > MAX_POINTS:
+        return _envelope(times, values, values, t0, t1, period)
+    if period and len(times) > 1:
+        times, values = _break_gaps(times, values, period)
+    return times, values, values
+
+
+def _reduced_in(channel, t0, t1):
+    """The channel's reduced values in [t0, t1), or None when it has none."""
+    from . import KVError
+
+    try:
+        reduced = channel.reduced()
+    except KVError:
+        return None
+    if reduced is None or len(reduced) == 0:
+        return None
+    times = reduced["time"]
+    inside = (times >= t0) & (times < t1)
+    return reduced[inside] if inside.any() else None
+
+
+def _envelope(times, low, high, t0, t1, spacing=None):
+    """Minimum and maximum per time bin, at most MAX_POINTS bins. Bins are at least
+    two spacings of the input wide (when it is regular), so only a real gap leaves
+    a bin empty."""
+    width = (t1 - t0) / MAX_POINTS
+    if spacing:
+        width = max(width, 2.0 * spacing)
+    bins = max(1, int(math.ceil((t1 - t0) / width)))
+    centres = t0 + (np.arange(bins) + 0.5) * width
+    out_low = np.full(bins, np.nan)
+    out_high = np.full(bins, np.nan)
+    if len(times):
+        slots = np.clip(((np.asarray(times) - t0) / width).astype(np.int64), 0, bins - 1)
+        order = np.argsort(slots, kind="stable")
+        slots = slots[order]
+        starts = np.flatnonzero(np.r_[True, slots[1:] != slots[:-1]])
+        out_low[slots[starts]] = np.minimum.reduceat(np.asarray(low, dtype=np.float64)[order], starts)
+        out_high[slots[starts]] = np.maximum.reduceat(np.asarray(high, dtype=np.float64)[order], starts)
+    return centres, out_low, out_high
+
+
+def _break_gaps(times, values, spacing):
+    """Inserts a NaN wherever consecutive samples lie further apart than one and a
+    half sample periods, so a line does not bridge the gap between two regions."""
+    steps = np.diff(times)
+    if spacing is None:
+        spacing = float(np.median(steps))
+    jumps = np.flatnonzero(steps > 1.5 * spacing) + 1
+    if len(jumps) == 0:
+        return times, values
+    return np.insert(times, jumps, np.nan), np.insert(values, jumps, np.nan)
+
+
+def _title(recording):
+    name = os.path.basename(str(recording.path))
+    try:
+        return "%s  (stored %s)" % (name, recording.store_time.strftime("%Y-%m-%d %H:%M:%S"))
+    except (AttributeError, ValueError, OverflowError):
+        return name
