@@ -47,7 +47,7 @@ def plot_recording(recording, channels=None, start=None, stop=None, path=None):
         _shade_regions(axis, recording.regions, t0, t1)
         _mark_events(axis, recording.events, t0, t1, label=axis is axes[0])
         for channel in members:
-            _draw_channel(axis, channel, t0, t1)
+            _draw_channel(axis, channel, t0, t1, recording.regions)
         axis.set_ylabel(unit or "(no unit)")
         axis.legend(loc="upper right", fontsize=7, framealpha=0.8)
         axis.grid(True, linewidth=0.3, alpha=0.5)
@@ -123,7 +123,7 @@ def _shade_regions(axis, regions, t0, t1):
 
 def _mark_events(axis, events, t0, t1, label):
     for event in events:
-        if not t0 <= event.time < t1:
+        if not t0 <= event.time <= t1:  # a stop event at the window's end is still drawn
             continue
         axis.axvline(event.time, color=EVENT_COLOR, linewidth=0.8, linestyle="--", zorder=1, gid="event")
         if label:
@@ -133,33 +133,38 @@ def _mark_events(axis, events, t0, t1, label):
                           color=EVENT_COLOR, gid="event-label")
 
 
-def _draw_channel(axis, channel, t0, t1):
+def _draw_channel(axis, channel, t0, t1, regions):
     label = channel.name if channel.array_size <= 1 else "%s[0]" % channel.name
-    times, low, high = _channel_points(channel, t0, t1)
+    first, last, low, high, spacing = _channel_points(channel, t0, t1)
     if channel.kind == "async":
-        if low is high:
-            axis.plot(times, low, linestyle="none", marker=".", markersize=3, label=label)
-        else:
-            line = axis.plot(times, low, linestyle="none", marker=".", markersize=2, label=label)[0]
-            axis.plot(times, high, linestyle="none", marker=".", markersize=2, color=line.get_color())
-    elif low is high:
+        line = axis.plot(first, low, linestyle="none", marker=".", markersize=3, label=label)[0]
+        if high is not low:
+            axis.plot(first, high, linestyle="none", marker=".", markersize=3, color=line.get_color())
+    elif spacing is None:
+        times, low = _break_gaps(first, low, 1.0 / channel.rate if channel.rate else None)
         axis.plot(times, low, linewidth=0.8, label=label)
     else:
+        x, low, high = _steps(first, last, low, high, spacing, regions)
         # The middle line takes the next colour of the cycle; the envelope shares it.
-        line = axis.plot(times, (low + high) / 2, linewidth=0.6, label=label)[0]
-        axis.fill_between(times, low, high, color=line.get_color(), alpha=0.4, linewidth=0)
+        line = axis.plot(x, (low + high) / 2, linewidth=0.6, label=label)[0]
+        axis.fill_between(x, low, high, color=line.get_color(), alpha=0.4, linewidth=0)
 
 
 def _channel_points(channel, t0, t1):
-    """(times, low, high) to draw; low is high for plain samples, else an envelope
-    over time bins with NaN in the empty bins (the gaps)."""
+    """(first, last, low, high, spacing) to draw: plain samples (first is last, low
+    is high, spacing None), or the minimum and maximum of intervals that start at
+    first and end one spacing after last: the reduced values, or time bins of
+    them or of the samples when there are more than MAX_POINTS."""
     period = 1.0 / channel.rate if channel.kind == "sync" and channel.rate else None
     if period and (t1 - t0) / period > MAX_POINTS:
         reduced = _reduced_in(channel, t0, t1)
         if reduced is not None:
             times = reduced["time"]
-            spacing = float(np.median(np.diff(times))) if len(times) > 1 else period
-            return _envelope(times, reduced["min"], reduced["max"], t0, t1, spacing)
+            steps = np.diff(times)
+            block = float(steps[steps > 0].min()) if (steps > 0).any() else period
+            if len(times) <= MAX_POINTS:
+                return times, times, reduced["min"], reduced["max"], block
+            return _bins(times, reduced["min"], reduced["max"], t0, t1, block) + (block,)
     values, times = channel.window(t0, t1)
     values = np.asarray(values)
     if values.ndim == 2:
@@ -167,10 +172,8 @@ def _channel_points(channel, t0, t1):
     values = values.astype(np.float64, copy=False)
     times = np.asarray(times, dtype=np.float64)
     if len(times) > MAX_POINTS:
-        return _envelope(times, values, values, t0, t1, period)
-    if period and len(times) > 1:
-        times, values = _break_gaps(times, values, period)
-    return times, values, values
+        return _bins(times, values, values, t0, t1, period) + (period or (t1 - t0) / MAX_POINTS,)
+    return times, times, values, values, None
 
 
 def _reduced_in(channel, t0, t1):
@@ -188,30 +191,47 @@ def _reduced_in(channel, t0, t1):
     return reduced[inside] if inside.any() else None
 
 
-def _envelope(times, low, high, t0, t1, spacing=None):
-    """Minimum and maximum per time bin, at most MAX_POINTS bins. Bins are at least
-    two spacings of the input wide (when it is regular), so only a real gap leaves
-    a bin empty."""
+def _bins(times, low, high, t0, t1, spacing=None):
+    """Minimum and maximum per time bin over at most MAX_POINTS bins, as (first
+    time, last time, low, high) of the bins that hold values. Bins are at least
+    two spacings of the input wide (when it is regular)."""
     width = (t1 - t0) / MAX_POINTS
     if spacing:
         width = max(width, 2.0 * spacing)
-    bins = max(1, int(math.ceil((t1 - t0) / width)))
-    centres = t0 + (np.arange(bins) + 0.5) * width
-    out_low = np.full(bins, np.nan)
-    out_high = np.full(bins, np.nan)
-    if len(times):
-        slots = np.clip(((np.asarray(times) - t0) / width).astype(np.int64), 0, bins - 1)
-        order = np.argsort(slots, kind="stable")
-        slots = slots[order]
-        starts = np.flatnonzero(np.r_[True, slots[1:] != slots[:-1]])
-        out_low[slots[starts]] = np.minimum.reduceat(np.asarray(low, dtype=np.float64)[order], starts)
-        out_high[slots[starts]] = np.maximum.reduceat(np.asarray(high, dtype=np.float64)[order], starts)
-    return centres, out_low, out_high
+    times = np.asarray(times, dtype=np.float64)
+    slots = np.floor((times - t0) / width).astype(np.int64)
+    order = np.argsort(slots, kind="stable")
+    slots, times = slots[order], times[order]
+    starts = np.flatnonzero(np.r_[True, slots[1:] != slots[:-1]])
+    stops = np.r_[starts[1:], len(slots)] - 1
+    low = np.minimum.reduceat(np.asarray(low, dtype=np.float64)[order], starts)
+    high = np.maximum.reduceat(np.asarray(high, dtype=np.float64)[order], starts)
+    return times[starts], times[stops], low, high
+
+
+def _steps(first, last, low, high, spacing, regions):
+    """Each value drawn flat from first to one spacing after last, cut at the next
+    value's start and at the end of its region; a NaN between intervals that do
+    not touch leaves the gap between them (a region gap) empty."""
+    ends = np.minimum(last + spacing, np.append(first[1:], np.inf))
+    if regions:
+        spans = sorted((r.start, r.stop) for r in regions)
+        starts = np.array([s[0] for s in spans])
+        stops = np.array([s[1] for s in spans])
+        slot = np.searchsorted(starts, last, side="right") - 1
+        stop = stops[np.maximum(slot, 0)]
+        ends = np.where((slot >= 0) & (last < stop), np.minimum(ends, stop), ends)
+    x = np.column_stack([first, ends]).ravel()
+    low, high = np.repeat(low, 2), np.repeat(high, 2)
+    gaps = 2 * (np.flatnonzero(first[1:] > ends[:-1] + 0.5 * spacing) + 1)
+    return np.insert(x, gaps, np.nan), np.insert(low, gaps, np.nan), np.insert(high, gaps, np.nan)
 
 
 def _break_gaps(times, values, spacing):
     """Inserts a NaN wherever consecutive samples lie further apart than one and a
     half sample periods, so a line does not bridge the gap between two regions."""
+    if len(times) < 2:
+        return times, values
     steps = np.diff(times)
     if spacing is None:
         spacing = float(np.median(steps))
