@@ -72,9 +72,10 @@ def _select_channels(recording, channels):
     for item in channels:
         channel = recording[item] if isinstance(item, str) else item
         if not _drawable(channel):
+            kind = {"sync": "synchronous", "async": "asynchronous", "single": "single-value"}.get(channel.kind)
             raise ValueError(
-                "%s cannot be plotted: it is a %s %s channel; plotted are numeric synchronous and "
-                "asynchronous channels" % (channel.name, channel.list, channel.kind))
+                "%s cannot be plotted: it is a %s channel of the %s list; plotted are numeric synchronous and "
+                "asynchronous channels" % (channel.name, kind, channel.list))
         chosen.append(channel)
     if not chosen:
         raise ValueError("no channel given to plot")
