@@ -14,14 +14,10 @@ import kvdatareader
 from kvdatareader import plot
 
 
-@pytest.fixture(scope="module")
-def sample(tmp_path_factory):
-    """The sample recording (sample.kvd), written by the kit program ctest names."""
-    writer = os.environ.get("KV_TEST_RECORDING_WRITER")
-    assert writer, "KV_TEST_RECORDING_WRITER names the program that writes the test recordings (set by ctest)"
-    directory = tmp_path_factory.mktemp("plot")
-    subprocess.run([writer, str(directory)], check=True, capture_output=True)
-    return str(directory / "sample.kvd")
+@pytest.fixture
+def sample_path(files):
+    """The sample recording the kit wrote (conftest's files)."""
+    return str(files / "sample.kvd")
 
 
 def png_size(path):
@@ -44,9 +40,9 @@ def axis_of(figure, unit):
 
 
 @pytest.mark.parametrize("start, stop", [(None, None), (1.5, 7.0)])
-def test_png_size_regions_and_events(sample, tmp_path, start, stop):
+def test_png_size_regions_and_events(sample_path, tmp_path, start, stop):
     target = tmp_path / "look.png"
-    with kvdatareader.open(sample) as rec:
+    with kvdatareader.open(sample_path) as rec:
         figure = rec.plot(start=start, stop=stop, path=target)
         drawable = [c for c in rec.channels if c.kind in ("sync", "async") and c.list == "numeric"]
         t0 = min(r.start for r in rec.regions) if start is None else start
@@ -65,8 +61,8 @@ def test_png_size_regions_and_events(sample, tmp_path, start, stop):
     assert len(tagged(figure.axes[0], "event-label")) == len(events)
 
 
-def test_lines_hold_the_window_and_break_at_gaps(sample):
-    with kvdatareader.open(sample) as rec:
+def test_lines_hold_the_window_and_break_at_gaps(sample_path):
+    with kvdatareader.open(sample_path) as rec:
         figure = rec.plot(channels=["Voltage", "Spectrum", "Pressure"], start=1.5, stop=7.0)
         voltage, voltage_times = rec["Voltage"].window(1.5, 7.0)
         spectrum, _ = rec["Spectrum"].window(1.5, 7.0)
@@ -89,9 +85,9 @@ def test_lines_hold_the_window_and_break_at_gaps(sample):
 
 
 @pytest.mark.parametrize("max_points", [50, 20])  # reduced values as they are, and time bins of them
-def test_long_channels_become_envelopes_of_the_reduced_values(sample, tmp_path, monkeypatch, max_points):
+def test_long_channels_become_envelopes_of_the_reduced_values(sample_path, tmp_path, monkeypatch, max_points):
     monkeypatch.setattr(plot, "MAX_POINTS", max_points)
-    with kvdatareader.open(sample) as rec:
+    with kvdatareader.open(sample_path) as rec:
         figure = rec.plot(channels=["Voltage"], path=tmp_path / "long.png")
         values, _ = rec["Voltage"].read()
         gaps = [(a.stop, b.start) for a, b in zip(rec.regions, rec.regions[1:])]
@@ -113,8 +109,8 @@ def test_long_channels_become_envelopes_of_the_reduced_values(sample, tmp_path, 
     ({"start": 5.0, "stop": 2.0}, ValueError),
     ({"start": float("nan")}, ValueError),
 ])
-def test_bad_requests_raise(sample, arguments, error):
-    with kvdatareader.open(sample) as rec, pytest.raises(error):
+def test_bad_requests_raise(sample_path, arguments, error):
+    with kvdatareader.open(sample_path) as rec, pytest.raises(error):
         rec.plot(path=os.devnull, **arguments)
 
 
@@ -126,9 +122,9 @@ def test_bad_requests_raise(sample, arguments, error):
     (["{sample}", "--from", "5", "--to", "2"], 2, "empty"),
     (["{sample}", "--from", "soon"], 2, "invalid float"),
 ])
-def test_command_line_exit_statuses(sample, tmp_path, arguments, status, message):
+def test_command_line_exit_statuses(sample_path, tmp_path, arguments, status, message):
     target = tmp_path / "quicklook.png"
-    names = {"sample": sample, "missing": str(tmp_path / "missing.kvd")}
+    names = {"sample": sample_path, "missing": str(tmp_path / "missing.kvd")}
     command = [sys.executable, "-m", "kvdatareader", "plot"] + [a.format(**names) for a in arguments]
     result = subprocess.run(command + ["-o", str(target)], capture_output=True, text=True, timeout=120)
     assert result.returncode == status, result.stderr
@@ -138,7 +134,7 @@ def test_command_line_exit_statuses(sample, tmp_path, arguments, status, message
         assert png_size(target)[0] == 1000
 
 
-def test_command_line_unwritable_output_is_status_3(sample, tmp_path):
-    command = [sys.executable, "-m", "kvdatareader", "plot", sample, "-o", str(tmp_path / "no" / "such" / "x.png")]
+def test_command_line_unwritable_output_is_status_3(sample_path, tmp_path):
+    command = [sys.executable, "-m", "kvdatareader", "plot", sample_path, "-o", str(tmp_path / "no" / "such" / "x.png")]
     result = subprocess.run(command, capture_output=True, text=True, timeout=120)
     assert result.returncode == 3 and "cannot write" in result.stderr
