@@ -121,20 +121,16 @@ def test_bad_requests_raise(sample_path, arguments, error):
     (["{sample}", "--channels", "Voltag"], 2, "'Voltage'"),
     (["{sample}", "--from", "5", "--to", "2"], 2, "empty"),
     (["{sample}", "--from", "soon"], 2, "invalid float"),
+    (["{sample}", "-o", "{folder}/no/such.png"], 3, "cannot write"),
 ])
 def test_command_line_exit_statuses(sample_path, tmp_path, arguments, status, message):
     target = tmp_path / "quicklook.png"
-    names = {"sample": sample_path, "missing": str(tmp_path / "missing.kvd")}
-    command = [sys.executable, "-m", "kvdatareader", "plot"] + [a.format(**names) for a in arguments]
-    result = subprocess.run(command + ["-o", str(target)], capture_output=True, text=True, timeout=120)
+    names = {"sample": sample_path, "missing": str(tmp_path / "missing.kvd"), "folder": str(tmp_path)}
+    command = [sys.executable, "-m", "kvdatareader", "plot", "-o", str(target)]
+    result = subprocess.run(command + [a.format(**names) for a in arguments], capture_output=True, text=True,
+                            timeout=120)
     assert result.returncode == status, result.stderr
     assert message in result.stderr
     assert target.exists() == (status == 0)
     if status == 0:
         assert png_size(target)[0] == 1000
-
-
-def test_command_line_unwritable_output_is_status_3(sample_path, tmp_path):
-    command = [sys.executable, "-m", "kvdatareader", "plot", sample_path, "-o", str(tmp_path / "no" / "such" / "x.png")]
-    result = subprocess.run(command, capture_output=True, text=True, timeout=120)
-    assert result.returncode == 3 and "cannot write" in result.stderr
