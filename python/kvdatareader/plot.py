@@ -41,13 +41,14 @@ def plot_recording(recording, channels=None, start=None, stop=None, path=None):
     for channel in selected:
         groups.setdefault(channel.unit or "", []).append(channel)
 
+    regions, events = recording.regions, recording.events
     figure = _new_figure(len(groups), path is not None)
     axes = figure.subplots(len(groups), 1, sharex=True, squeeze=False)[:, 0]
     for axis, (unit, members) in zip(axes, groups.items()):
-        _shade_regions(axis, recording.regions, t0, t1)
-        _mark_events(axis, recording.events, t0, t1, label=axis is axes[0])
+        _shade_regions(axis, regions, t0, t1)
+        _mark_events(axis, events, t0, t1, label=axis is axes[0])
         for channel in members:
-            _draw_channel(axis, channel, t0, t1, recording.regions)
+            _draw_channel(axis, channel, t0, t1, regions)
         axis.set_ylabel(unit or "(no unit)")
         axis.legend(loc="upper right", fontsize=7, framealpha=0.8)
         axis.grid(True, linewidth=0.3, alpha=0.5)
