@@ -25,15 +25,16 @@ _REDUCED_WINDOW = 65536
 class Channel:
     """A channel; made by Recording.channels, never directly."""
 
-    def __init__(self, recording, record, list_name, list_position):
+    def __init__(self, recording, index, name, unit, description, array_size, data_type, list_name,
+                 list_position):
         self._recording = recording
-        self.index = int(record["index"])
-        self.name = R.text(record["name"])
-        self.unit = R.text(record["unit"])
-        self.description = R.text(record["description"])
-        self.array_size = max(int(record["array_size"]), 1)
-        self.data_type = int(record["data_type"])
-        self.list = list_name            # 'numeric', 'complex', 'binary' or 'text'
+        self.index = index
+        self.name = name
+        self.unit = unit
+        self.description = description
+        self.array_size = max(array_size, 1)
+        self.data_type = data_type
+        self.list = list_name                # 'numeric', 'complex', 'binary' or 'text'
         self._list_position = list_position  # position in the numeric list (trigger table), else -1
         self._cache = {}
 
@@ -189,11 +190,15 @@ class Channel:
         count = n - start if count is None else max(0, min(operator.index(count), n - start))
         return start, count
 
-    def read(self, start=0, count=None, raw=False):
+    def read(self, start=0, count=None, raw=False, out=None):
         """(values, times) of `count` samples from sample `start` (all to the end by
         default). raw=True gives the stored numbers in the stored type (binary
-        channels: their payload locators)."""
+        channels: their payload locators). out=(values, times) reads a numeric or
+        complex channel into arrays of the caller's (C-contiguous, of the read's dtype,
+        at least `count` samples long) and returns views of the part filled."""
         start, count = self._span(start, count)
+        if out is not None:
+            return self._read_into(start, count, raw, *out)
         if self.list == "numeric":
             return self._read_numeric(start, count, raw)
         if self.list == "complex":
@@ -246,6 +251,25 @@ class Channel:
         if dtype is None or dtype.itemsize != size:
             return np.dtype(("V", max(size, 1)))
         return dtype
+
+    def _read_into(self, start, count, raw, values, times):
+        if self.list == "numeric":
+            dtype = self.raw_dtype() if raw else np.dtype(np.float64)
+            function = lib().KVIGetRawSamples if raw else lib().KVIGetScaledSamples
+        elif self.list == "complex" and not (raw and self.data_type == 9):
+            dtype = np.dtype(np.complex128)
+            function = lib().KVIGetComplexRawSamples if raw else lib().KVIGetComplexScaledSamples
+        else:
+            raise TypeError(f"out= takes numeric and complex channels, not the {self.list} channel {self.name}")
+        shape = self._shape(count)
+        for array, want in ((values, dtype), (times, np.dtype(np.float64))):
+            if not (isinstance(array, np.ndarray) and array.dtype == want and array.flags.c_contiguous
+                    and array.flags.writeable):
+                raise ValueError(f"out= needs writeable C-contiguous {want} arrays")
+        if values.shape[1:] != shape[1:] or len(values) < count or times.ndim != 1 or len(times) < count:
+            raise ValueError(f"out= needs values of shape {('n',) + shape[1:]} and times of shape (n,), n >= {count}")
+        self._fill(function, start, count, values, times)
+        return values[:count], times[:count]
 
     def _read_numeric(self, start, count, raw):
         dtype = self.raw_dtype() if raw else np.dtype(np.float64)

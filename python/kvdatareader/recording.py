@@ -5,6 +5,7 @@ on leaving a `with` block, or when the Recording is garbage-collected."""
 
 import ctypes
 import datetime
+import errno
 import os
 import weakref
 from collections import namedtuple
@@ -15,7 +16,7 @@ from . import _records as R
 from . import _registry
 from ._library import lib
 from .channel import Channel
-from .errors import CannotOpenFileError, ChannelNotFoundError, KVError, check
+from .errors import CannotOpenFileError, ChannelNotFoundError, check
 
 Event = namedtuple("Event", "type name time text")
 Region = namedtuple("Region", "start stop")
@@ -65,7 +66,9 @@ class Recording:
             try:
                 check(status, f"cannot open {self.path}")
             except CannotOpenFileError as error:
-                error.filename = self.path
+                error.filename, error.strerror = self.path, error.message
+                if not os.path.exists(self.path):
+                    error.errno = errno.ENOENT
                 raise
             finally:
                 self._finalizer()
@@ -223,8 +226,7 @@ class Recording:
         listed = set()
         for name, count_function, list_function in lists:
             records = self._list(count_function, list_function)
-            for position, record in enumerate(records):
-                channels.append(Channel(self, record, name, position if name == "numeric" else -1))
+            channels.extend(self._channels_of(records, name))
             listed.update(records["index"].tolist())
         if self._has_text_channels(listed):
             with self._text_slot() as registry:
@@ -232,9 +234,21 @@ class Recording:
                 records = np.zeros(max(count, 0), R.CHANNEL_DTYPE)
                 if count > 0:
                     check(registry.KVGetTextChannelList(records.ctypes.data), "listing the text channels")
-            channels.extend(Channel(self, record, "text", -1) for record in records)
+            channels.extend(self._channels_of(records, "text"))
         channels.sort(key=lambda channel: channel.index)
         return channels
+
+    def _channels_of(self, records, list_name):
+        """Channels of one list's records, decoded column by column."""
+        def texts(column):
+            return [value.decode("utf-8", "surrogateescape") for value in records[column].tolist()]
+
+        numeric = list_name == "numeric"
+        return [Channel(self, index, name, unit, description, array_size, data_type, list_name,
+                        position if numeric else -1)
+                for position, (index, name, unit, description, array_size, data_type) in enumerate(zip(
+                    records["index"].tolist(), texts("name"), texts("unit"), texts("description"),
+                    records["array_size"].tolist(), records["data_type"].tolist()))]
 
     def _has_text_channels(self, listed):
         """Whether a channel outside the other lists is a text channel: only then is

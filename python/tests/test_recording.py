@@ -29,6 +29,14 @@ def test_events_and_regions(sample, expected):
     assert [e.time for e in sample.events] == pytest.approx(bounds)
 
 
+def test_header_entries_and_marks(kinds, expected):
+    assert kinds.header == expected["kinds"]["header"]
+    mark = expected["kinds"]["mark"]
+    (event,) = [e for e in kinds.events if e.type == mark["type"]]
+    assert (event.name, event.time) == ("keyboard", pytest.approx(mark["time"])) and mark["text"] in event.text
+    assert kinds.regions == [(0.0, 1.0)]
+
+
 CHANNELS = [  # recording, name, kind, list, data type, array size, unit, rate
     ("sample", "Voltage", "sync", "numeric", 7, 1, "V", 1000),
     ("sample", "Spectrum", "sync", "numeric", 7, 8, "", 100),

@@ -90,6 +90,19 @@ def test_slices_match_the_whole_read(sample, key):
     np.testing.assert_array_equal(got_times, times[key])
 
 
+def test_read_into_arrays_of_the_caller(sample):
+    values, times = sample["Spectrum"].read(10, 20)
+    out = (np.full((25, 8), np.nan), np.full(25, np.nan))
+    got_values, got_times = sample["Spectrum"].read(10, 20, out=out)
+    assert np.shares_memory(got_values, out[0]) and np.isnan(out[1][20:]).all()
+    np.testing.assert_array_equal(got_values, values)
+    np.testing.assert_array_equal(got_times, times)
+    for bad in [(np.empty((25, 8), np.float32), np.empty(25)), (np.empty((5, 8)), np.empty(25)),
+                (np.empty((25, 8))[:, ::2], np.empty(25))]:
+        with pytest.raises(ValueError):
+            sample["Spectrum"].read(10, 20, out=bad)
+
+
 def test_single_sample_and_bounds(sample):
     values, times = sample["Voltage"].read()
     assert sample["Voltage"][-1] == (values[-1], times[-1])

@@ -9,9 +9,12 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "testkit/AsyncIndexWriter.h"
+#include "testkit/EventStreamWriter.h"
+#include "testkit/MeasurementDataWriter.h"
 #include "testkit/RecordingWriter.h"
 #include "testkit/SampleRecording.h"
 #include "testkit/SetupBuilder.h"
@@ -150,6 +153,20 @@ KindsRecording Kinds() {
   setup.AddChannel("CAN;4;7", "Frames", 15).With(OnlineInfoRecord(800, std::vector<int>(6, 0)));
   setup.AddChannel("AI;2", "Phase", 10).With(OnlineInfoRecord(1600, std::vector<int>(6, 0)));
   setup.AddChannel("AI;3", "Notes", 11).Set("Async", true).With(OnlineInfoRecord(0, {}, 1));
+  // Header entries: single values of the variables kept in the single-value streams.
+  for (const auto& [index, name, type, offset] : std::vector<std::tuple<std::string, std::string, int, int>>{
+           {"Variables;1;0", "Serial", 11, 0}, {"Variables;1;1", "Count", 4, 8}, {"Variables;1;2", "Gain", 7, 16}}) {
+    setup.Store(index);
+    setup.VariableChannel(index, name, type).Set("SingleValue", true).With(OnlineInfoRecord(offset));
+  }
+  const std::string serial = "SN-42";
+  const int32_t count = 42;
+  const double gain = 1.5;
+  std::vector<uint8_t> countBytes(4), gainBytes(8);
+  std::memcpy(countBytes.data(), &count, 4);
+  std::memcpy(gainBytes.data(), &gain, 8);
+  const SingleValueStreams single = BuildSingleValueStreams(
+      {{0, {serial.begin(), serial.end()}, int32_t(serial.size())}, {8, countBytes, 1}, {16, gainBytes, 1}});
   std::vector<uint8_t> blocks(size_t(kBlocks) * kBlockBytes, 0);
   for (int k = 0; k < kBlocks * kBlockSize; ++k) {
     const double volts = k / 4.0;
@@ -164,10 +181,22 @@ KindsRecording Kinds() {
   DataLayout layout;
   layout.regions = {{0, 0, kBlocks, 0}};
   kinds.recording.setupText = setup.Text();
-  kinds.recording.events = RegionEventStream(layout, {{0}});
+  // One region with a keyboard mark inside it.
+  EventStreamWriter events(2, false);
+  events.AddStart(0, 0, {0, 0, 0, 0, 0, 0});
+  EventRecord mark;
+  mark.type = 20;
+  mark.recordVersion = 2;
+  mark.block = 2;
+  mark.offset = 50;
+  mark.text = "valve opened";
+  events.Add(mark);
+  events.AddStop(kBlocks, 0);
+  kinds.recording.events = events.Finish();
   kinds.recording.Add("DBDATA", blocks).Add("IBDATA0", std::vector<uint8_t>(size_t(kBlocks) * 32, 0));
   kinds.recording.AddIndex(index.Streams());
   kinds.recording.Add("BINDATA", payloads);
+  kinds.recording.Add("SVINFO", single.info).Add("SVDATA2", single.data);
   return kinds;
 }
 
@@ -179,7 +208,9 @@ std::string KindsExpected(const KindsRecording& kinds) {
   for (size_t i = 0; i < kinds.pictures.size(); ++i) out << (i ? "," : "") << Quoted(Hex(kinds.pictures[i]));
   out << "],\"times\":" << Numbers(kinds.pictureTimes) << "},\"Notes\":{\"texts\":[";
   for (size_t i = 0; i < kinds.notes.size(); ++i) out << (i ? "," : "") << Quoted(Hex({kinds.notes[i].begin(), kinds.notes[i].end()}));
-  out << "],\"times\":" << Numbers(kinds.noteTimes) << "}}";
+  out << "],\"times\":" << Numbers(kinds.noteTimes) << "},"
+      << "\"header\":{\"Serial\":\"SN-42\",\"Count\":42,\"Gain\":1.5},"
+      << "\"mark\":{\"type\":20,\"time\":0.25,\"text\":\"valve opened\"}}";
   return out.str();
 }
 
