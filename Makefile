@@ -44,6 +44,10 @@ demo: build
 	  $(KVTOOL) export $(DEMO_DIR)/sample.kvd -o $(DEMO_DIR)/sample.h5 --format hdf5; fi
 	@echo; echo "== The zip-packaged form opens the same way"
 	$(KVTOOL) info $(DEMO_DIR)/sample.kxz
+	@echo; echo "== A quick look from Python: one axis per unit, regions shaded, events marked"
+	KVDATAREADER_LIB=$(abspath $(firstword $(wildcard $(BUILD_DIR)/src/libKVDataReaderLib64.so \
+	  $(BUILD_DIR)/src/libKVDataReaderLib64.dylib))) PYTHONPATH=python \
+	  $(or $(PYTHON),/usr/bin/python3) -m kvdatareader plot $(DEMO_DIR)/sample.kvd -o $(DEMO_DIR)/quicklook.png
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)

@@ -5,11 +5,11 @@
 set -euo pipefail
 
 # kvtool's export formats need HDF5 and matio (csv works without them); the Python
-# package's tests need numpy, pandas and pytest, its plot matplotlib, its Dask example
-# dask and distributed.
+# package's demo and tests need numpy, matplotlib, pandas, Dask, pytest and h5py.
 packages=(cmake g++ make pkg-config zlib1g-dev libminizip-dev libgtest-dev libbenchmark-dev
           libcli11-dev nlohmann-json3-dev libhdf5-dev libmatio-dev
-          python3 python3-numpy python3-pandas python3-pytest python3-matplotlib python3-dask python3-distributed)
+          python3 python3-numpy python3-matplotlib python3-pandas python3-dask python3-distributed
+          python3-pytest python3-h5py)
 if [ "${1:-build}" = fuzz ]; then
   packages+=(clang libclang-rt-dev)
 fi
