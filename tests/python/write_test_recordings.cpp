@@ -154,10 +154,10 @@ KindsRecording Kinds() {
   setup.AddChannel("AI;2", "Phase", 10).With(OnlineInfoRecord(1600, std::vector<int>(6, 0)));
   setup.AddChannel("AI;3", "Notes", 11).Set("Async", true).With(OnlineInfoRecord(0, {}, 1));
   // Header entries: single values of the variables kept in the single-value streams.
-  for (const auto& [index, name, type, offset] : std::vector<std::tuple<std::string, std::string, int, int>>{
+  for (const auto& [entry, name, type, offset] : std::vector<std::tuple<std::string, std::string, int, int>>{
            {"Variables;1;0", "Serial", 11, 0}, {"Variables;1;1", "Count", 4, 8}, {"Variables;1;2", "Gain", 7, 16}}) {
-    setup.Store(index);
-    setup.VariableChannel(index, name, type).Set("SingleValue", true).With(OnlineInfoRecord(offset));
+    setup.Store(entry);
+    setup.VariableChannel(entry, name, type).Set("SingleValue", true).With(OnlineInfoRecord(offset));
   }
   const std::string serial = "SN-42";
   const int32_t count = 42;
