@@ -8,7 +8,7 @@ set -euo pipefail
 # package's demo and tests need numpy, matplotlib, pandas, Dask, pytest and h5py.
 packages=(cmake g++ make pkg-config zlib1g-dev libminizip-dev libgtest-dev libbenchmark-dev
           libcli11-dev nlohmann-json3-dev libhdf5-dev libmatio-dev
-          python3 python3-numpy python3-matplotlib python3-pandas python3-dask python3-distributed
+          python3 python3-pip python3-numpy python3-matplotlib python3-pandas python3-dask python3-distributed
           python3-pytest python3-h5py)
 if [ "${1:-build}" = fuzz ]; then
   packages+=(clang libclang-rt-dev)
