@@ -25,7 +25,7 @@ MeasurementInfo = namedtuple("MeasurementInfo", "sample_rate start_measure_time 
 EVENT_NAMES = {1: "storing started", 2: "storing stopped", 3: "data trigger", 11: "video start", 12: "video stop",
                20: "keyboard", 21: "notice", 22: "voice", 24: "module", 25: "alarm", 26: "alarm level", 27: "alarm"}
 
-# Day times count days from the end of 1899 (day 1 is 1900-01-01 minus one leap quirk's worth).
+# Day times count days, with fractions, from day 0 on 1899-12-30.
 _DAY_ZERO = datetime.datetime(1899, 12, 30)
 
 
