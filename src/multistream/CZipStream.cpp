@@ -1,9 +1,11 @@
-// Unpacking a zip-packaged data file with minizip into a private directory.
+// Unpacking a zip-packaged data file with minizip into a private directory, after
+// making sure the members' declared sizes fit into the free space there.
 #include "multistream/CZipStream.h"
 
 #include <fcntl.h>
 #include <minizip/unzip.h>
 #include <stdlib.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,12 +15,11 @@
 #include <vector>
 
 #include "common/DataReaderLibException.h"
+#include "multistream/ZipMemberInflater.h"
 
 namespace Korvane::DataReader::MultiStream {
 namespace {
 
-// Members are copied out in chunks of this size.
-constexpr int kUnpackChunkBytes = 8192;
 // The archive comment may carry further text behind this separator.
 constexpr const char kCommentSeparator[] = "-=-";
 constexpr int32_t kZipVersion = 8000;
@@ -107,6 +108,31 @@ bool IsSkippedMember(const char* name) {
   return std::strstr(name, "BinaryFiles") != nullptr || (length > 0 && name[length - 1] == '/');
 }
 
+// The system's temporary directory, under which the private directory is made.
+std::filesystem::path TemporaryBase() {
+  std::error_code error;
+  std::filesystem::path base = std::filesystem::temp_directory_path(error);
+  if (error) throw CreateDestFileException();
+  return base;
+}
+
+// Bytes an unprivileged process may still write on the file system of `folder`.
+uint64_t FreeBytes(const std::filesystem::path& folder) {
+  struct statvfs info {};
+  if (::statvfs(folder.c_str(), &info) != 0) throw CreateDestFileException();
+  uint64_t bytes = 0;
+  if (__builtin_mul_overflow(static_cast<uint64_t>(info.f_bavail), static_cast<uint64_t>(info.f_frsize), &bytes)) {
+    return UINT64_MAX;
+  }
+  return bytes;
+}
+
+// Reads the current member's name and information; false when the archive fails.
+bool ReadMemberInfo(unzFile archive, unz_file_info64& member, char (&name)[kZipMemberNameChars + 1]) {
+  std::memset(name, 0, sizeof name);
+  return unzGetCurrentFileInfo64(archive, &member, name, kZipMemberNameChars, nullptr, 0, nullptr, 0) == UNZ_OK;
+}
+
 }  // namespace
 
 CZipElement::CZipElement(const char* name, std::unique_ptr<CVirtualZipStream> stream)
@@ -119,6 +145,7 @@ CZipStream::CZipStream() = default;
 CZipStream::~CZipStream() { CloseFile(); }
 
 void CZipStream::CloseFile() {
+  byName_.clear();
   elements_.clear();
   if (!folder_.empty()) {
     std::error_code ignored;
@@ -157,17 +184,33 @@ void CZipStream::Unpack(const char* path) {
   SetDescriptionFromComment(comment);
 
   if (info.number_entry == 0) return;
+  CheckFreeSpace(archive.get(), info.number_entry);
   for (ZPOS64_T entry = 0;; ++entry) {
-    char name[kZipMemberNameChars + 1] = {};
+    char name[kZipMemberNameChars + 1];
     unz_file_info64 member{};
-    if (unzGetCurrentFileInfo64(archive.get(), &member, name, kZipMemberNameChars, nullptr, 0, nullptr, 0) !=
-        UNZ_OK) {
-      throw FileCorruptException();
-    }
-    if (!IsSkippedMember(name)) UnpackCurrentMember(archive.get(), name);
+    if (!ReadMemberInfo(archive.get(), member, name)) throw FileCorruptException();
+    if (!IsSkippedMember(name)) UnpackCurrentMember(archive.get(), name, &member);
     if (entry + 1 >= info.number_entry) break;
     if (unzGoToNextFile(archive.get()) != UNZ_OK) throw FileCorruptException();
   }
+}
+
+void CZipStream::CheckFreeSpace(void* archiveHandle, uint64_t entries) {
+  auto archive = static_cast<unzFile>(archiveHandle);
+  uint64_t declared = 0;
+  for (uint64_t entry = 0;; ++entry) {
+    char name[kZipMemberNameChars + 1];
+    unz_file_info64 member{};
+    if (!ReadMemberInfo(archive, member, name)) throw FileCorruptException();
+    // Sizes that do not even add up cannot fit anywhere.
+    if (!IsSkippedMember(name) && __builtin_add_overflow(declared, member.uncompressed_size, &declared)) {
+      throw ExtractingFileException();
+    }
+    if (entry + 1 >= entries) break;
+    if (unzGoToNextFile(archive) != UNZ_OK) throw FileCorruptException();
+  }
+  if (declared > FreeBytes(TemporaryBase())) throw ExtractingFileException();
+  if (unzGoToFirstFile(archive) != UNZ_OK) throw FileCorruptException();
 }
 
 void CZipStream::SetDescriptionFromComment(const char* comment) {
@@ -180,10 +223,7 @@ void CZipStream::SetDescriptionFromComment(const char* comment) {
 
 void CZipStream::CreateFolder() {
   if (!folder_.empty()) return;
-  std::error_code error;
-  const std::filesystem::path base = std::filesystem::temp_directory_path(error);
-  if (error) throw CreateDestFileException();
-  std::string pattern = (base / "kvzip-XXXXXX").string();
+  std::string pattern = (TemporaryBase() / "kvzip-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw CreateDestFileException();
   folder_ = pattern;
 }
@@ -207,50 +247,35 @@ int CZipStream::CreateDestination(const char* name, std::string& filePath) {
   throw CreateDestFileException();
 }
 
-void CZipStream::UnpackCurrentMember(void* archiveHandle, const char* name) {
-  auto archive = static_cast<unzFile>(archiveHandle);
-  if (unzOpenCurrentFile(archive) != UNZ_OK) throw FileCorruptException();
-  // The member is closed on every way out; its result tells whether the checksum held.
-  struct MemberCloser {
-    unzFile archive;
-    bool open = true;
-    int Close() {
-      open = false;
-      return unzCloseCurrentFile(archive);
-    }
-    ~MemberCloser() {
-      if (open) unzCloseCurrentFile(archive);
-    }
-  } member{archive};
+void CZipStream::UnpackCurrentMember(void* archive, const char* name, const void* memberInfo) {
+  const auto& member = *static_cast<const unz_file_info64*>(memberInfo);
+  ZipMemberDeclaration declared;
+  declared.uncompressedSize = member.uncompressed_size;
+  declared.crc = static_cast<uint32_t>(member.crc);
+  declared.encrypted = (member.flag & 1u) != 0;
 
   std::string filePath;
   DestinationFile destination(CreateDestination(name, filePath), filePath);
-  char chunk[kUnpackChunkBytes];
-  for (;;) {
-    const int got = unzReadCurrentFile(archive, chunk, kUnpackChunkBytes);
-    if (got < 0) throw ExtractingFileException();
-    if (got == 0) break;
-    if (!destination.WriteAll(chunk, static_cast<size_t>(got))) throw ExtractingFileException();
-  }
+  InflateCurrentMember(archive, declared, [&destination](const uint8_t* data, size_t size) {
+    return destination.WriteAll(reinterpret_cast<const char*>(data), size);
+  });
   if (!destination.Close()) throw ExtractingFileException();
-  if (member.Close() != UNZ_OK) throw ExtractingFileException();
 
   // From here the stream owns the file and deletes it whatever happens.
   destination.Keep();
   auto stream = std::make_unique<CVirtualZipStream>();
-  if (!stream->Open(filePath)) throw CannotOpenExtractedFileException();
+  CVirtualZipStream* kept = stream.get();
+  if (!stream->Open(filePath, &openFiles_)) throw CannotOpenExtractedFileException();
   stream->SetCode(name);
   elements_.push_back(std::make_unique<CZipElement>(name, std::move(stream)));
+  byName_.emplace(name, kept);
 }
 
 CBaseStream* CZipStream::StreamByCode(const char* code) {
   if (code == nullptr) return nullptr;
-  for (auto& element : elements_) {
-    if (std::strcmp(element->Name(), code) == 0) return element->Stream();
-  }
-  return nullptr;
+  const auto found = byName_.find(code);
+  return found == byName_.end() ? nullptr : found->second;
 }
-
 int32_t CZipStream::GetFileVersionInt() { return kZipVersion; }
 
 }  // namespace Korvane::DataReader::MultiStream

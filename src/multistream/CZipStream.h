@@ -1,19 +1,22 @@
 // CZipStream: a zip-packaged data file. Opening unpacks every member (but folder
 // entries and "BinaryFiles" content) into a private temporary directory that this
 // container creates under the system's temporary directory, and hands out one
-// CVirtualZipStream per member. The container owns the elements, their files and
-// the directory; all of them are removed at CloseFile, at destruction and after an
-// open that failed part-way. CZipElement pairs a member name with its stream.
+// CVirtualZipStream per member; only a few of them hold an open file at a time.
+// The container owns the elements, their files and the directory; all of them are
+// removed at CloseFile, at destruction and after an open that failed part-way.
+// CZipElement pairs a member name with its stream.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "multistream/CStreamContainer.h"
 #include "multistream/CVirtualZipStream.h"
+#include "multistream/ZipOpenFiles.h"
 
 namespace Korvane::DataReader::MultiStream {
 
@@ -44,9 +47,11 @@ class CZipStream : public CStreamContainer {
 
   // Closes any open file, then unpacks the archive at path. Throws
   // CannotOpenFileException (archive cannot be opened), FileCorruptException
-  // (archive structure), CreateDestFileException (no place to unpack),
-  // ExtractingFileException (a member does not inflate or fails its checksum) or
-  // CannotOpenExtractedFileException; after a failure nothing stays on disk.
+  // (archive structure, or a member holds more data than its declared size),
+  // CreateDestFileException (no place to unpack), ExtractingFileException (the
+  // declared sizes exceed the free space of the temporary directory, or a member
+  // does not inflate or fails its checksum) or CannotOpenExtractedFileException;
+  // after a failure nothing stays on disk.
   void OpenFile(const char* path) override;
   // Deletes every unpacked file and the private directory.
   void CloseFile() override;
@@ -63,7 +68,11 @@ class CZipStream : public CStreamContainer {
 
  private:
   void Unpack(const char* path);
-  void UnpackCurrentMember(void* archive, const char* name);
+  // Refuses the archive before anything is unpacked when the members to unpack
+  // declare more bytes than the temporary directory has free. Leaves the archive
+  // at its first member.
+  void CheckFreeSpace(void* archive, uint64_t entries);
+  void UnpackCurrentMember(void* archive, const char* name, const void* memberInfo);
   // Creates a new file in the private directory for member `name`: named after the
   // member when that name is a plain file name not yet used, otherwise under a
   // generated name. Returns the descriptor and sets `filePath`.
@@ -74,7 +83,11 @@ class CZipStream : public CStreamContainer {
 
   std::string path_;
   std::filesystem::path folder_;
+  // Declared before the elements so that it outlives every stream in it.
+  ZipOpenFiles openFiles_;
   std::vector<std::unique_ptr<CZipElement>> elements_;
+  // The first element of each name, for StreamByCode.
+  std::unordered_map<std::string, CVirtualZipStream*> byName_;
 };
 
 }  // namespace Korvane::DataReader::MultiStream

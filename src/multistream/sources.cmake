@@ -9,5 +9,7 @@ target_sources(kv_multistream PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CStreamContainer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FileVersion.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CMultiStream.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ZipOpenFiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CVirtualZipStream.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ZipMemberInflater.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CZipStream.cpp)
