@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@ struct ZipMember {
   std::vector<uint8_t> data;
   bool folder = false;  // a folder entry: the name should end in '/'
   bool deflate = true;  // otherwise stored uncompressed
+  // When set, the directory declares this uncompressed size (with the checksum of
+  // `data`) instead of the data's length: sizes beyond 4 GiB are written as zip64.
+  std::optional<uint64_t> declaredSize = std::nullopt;
 };
 
 // Writes an archive with the members in order and the archive comment; throws

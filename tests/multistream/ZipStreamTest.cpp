@@ -1,9 +1,11 @@
 // Zip-packaged data files: unpacking into a private directory, member lookup,
-// the description from the archive comment, hostile member names, cleanup, and
-// two containers at once.
+// the description from the archive comment, hostile member names, cleanup, two
+// containers at once, and the limits on descriptors, member sizes and disk use.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -217,6 +219,159 @@ TEST_F(ZipStreamTest, ZipStreamSeeksAndReads) {
   EXPECT_THROW(s->Seek(-1, kSeekBegin), FileCorruptException);
   EXPECT_TRUE(s->WriteToFile(dir_.File("out.bin").c_str()));
   EXPECT_EQ(TestKit::ReadFile(dir_.File("out.bin")), TestKit::PatternBytes(100, 4));
+}
+
+// The descriptors the process holds: counted where the system lists them,
+// elsewhere the lowest free descriptor number, which rises with them.
+int DescriptorsInUse() {
+#ifdef __linux__
+  int count = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) ++count;
+  return count;
+#else
+  const int fd = ::open("/dev/null", O_RDONLY);
+  ::close(fd);
+  return fd;
+#endif
+}
+
+TEST_F(ZipStreamTest, ThousandsOfMembersHoldOnlyAFewDescriptors) {
+  constexpr int kMembers = 1200;
+  std::vector<ZipMember> members;
+  for (int i = 0; i < kMembers; ++i) {
+    members.push_back({"M" + std::to_string(i), TestKit::PatternBytes(40 + i % 60, static_cast<uint8_t>(i))});
+  }
+  const std::string path = Archive(members);
+  const int before = DescriptorsInUse();
+  CZipStream zip;
+  zip.OpenFile(path.c_str());
+  ASSERT_EQ(zip.ElementCount(), static_cast<size_t>(kMembers));
+  EXPECT_LE(DescriptorsInUse(), before + static_cast<int>(kMaxOpenZipMembers));
+  // Every member is read in two halves, the second ones in reverse order, so each
+  // file is closed in between and must reopen where its member stopped.
+  std::vector<std::vector<uint8_t>> read(kMembers);
+  for (int i = 0; i < kMembers; ++i) {
+    CBaseStream* s = zip.StreamByCode(members[i].name.c_str());
+    read[i].resize(members[i].data.size());
+    const auto half = static_cast<int32_t>(read[i].size() / 2);
+    ASSERT_EQ(s->Read(read[i].data(), half), half);
+  }
+  for (int i = kMembers - 1; i >= 0; --i) {
+    const size_t half = read[i].size() / 2;
+    const auto rest = static_cast<int32_t>(read[i].size() - half);
+    EXPECT_EQ(zip.StreamByCode(members[i].name.c_str())->Read(read[i].data() + half, rest + 5), rest);
+    EXPECT_EQ(read[i], members[i].data) << members[i].name;
+  }
+  EXPECT_LE(DescriptorsInUse(), before + static_cast<int>(kMaxOpenZipMembers));
+  zip.CloseFile();
+  EXPECT_EQ(DescriptorsInUse(), before);
+}
+
+TEST_F(ZipStreamTest, TheLeastRecentlyReadMemberGivesUpItsFile) {
+  const int count = static_cast<int>(kMaxOpenZipMembers) + 8;
+  std::vector<ZipMember> members;
+  for (int i = 0; i < count; ++i) members.push_back({"M" + std::to_string(i), TestKit::PatternBytes(10)});
+  CZipStream zip;
+  zip.OpenFile(Archive(members).c_str());
+  auto member = [&zip](int i) { return zip.ElementAt(static_cast<size_t>(i))->Stream(); };
+  auto readOne = [&](int i) {
+    uint8_t byte = 0;
+    member(i)->Seek(0, kSeekBegin);
+    EXPECT_EQ(member(i)->Read(&byte, 1), 1);
+  };
+  for (int i = 0; i < static_cast<int>(kMaxOpenZipMembers); ++i) readOne(i);
+  readOne(0);  // now the most recently read, 1 the least
+  readOne(static_cast<int>(kMaxOpenZipMembers));
+  EXPECT_TRUE(member(0)->HoldsOpenFile());
+  EXPECT_FALSE(member(1)->HoldsOpenFile());
+  int open = 0;
+  for (int i = 0; i < count; ++i) open += member(i)->HoldsOpenFile() ? 1 : 0;
+  EXPECT_EQ(open, static_cast<int>(kMaxOpenZipMembers));
+}
+
+// The status an open ends with (0 when it succeeds).
+int OpenStatus(CZipStream& zip, const std::string& path) {
+  try {
+    zip.OpenFile(path.c_str());
+    return 0;
+  } catch (const DataReaderLibException& e) {
+    return e.status();
+  }
+}
+
+TEST_F(ZipStreamTest, MemberDataMustMatchItsDeclaredSize) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> data;
+    bool deflate;
+    uint64_t declared;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {"stored, as declared", TestKit::PatternBytes(1000, 3), false, 1000, 0},
+      {"deflated, as declared", TestKit::PatternBytes(1000, 3), true, 1000, 0},
+      {"stored, longer", TestKit::PatternBytes(4000, 3), false, 1000, 4},
+      {"deflated, longer", TestKit::PatternBytes(4000, 3), true, 1000, 4},
+      {"deflated, one byte longer", TestKit::PatternBytes(1001, 3), true, 1000, 4},
+      {"deflated, inflates enormously", std::vector<uint8_t>(4 << 20, 0), true, 100, 4},
+      {"stored, shorter", TestKit::PatternBytes(1000, 3), false, 4000, 7},
+      {"deflated, shorter", TestKit::PatternBytes(1000, 3), true, 4000, 7},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path =
+        Archive({{"SETUP___", TestKit::PatternBytes(50)}, {"DBDATA", c.data, false, c.deflate, c.declared}});
+    CZipStream zip;
+    EXPECT_EQ(OpenStatus(zip, path), c.status);
+    if (c.status == 0) {
+      EXPECT_EQ(ReadWhole(zip.StreamByCode("DBDATA")), c.data);
+      zip.CloseFile();
+    }
+    EXPECT_EQ(zip.ElementCount(), 0u);
+    EXPECT_TRUE(TmpContents().empty());
+  }
+}
+
+TEST_F(ZipStreamTest, ArchiveLargerThanTheFreeSpaceIsRefusedBeforeUnpacking) {
+  struct statvfs info {};
+  ASSERT_EQ(::statvfs(tmp_.c_str(), &info), 0);
+  const uint64_t free = static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
+  // Members whose declared sizes each fit, but not all together; the sizes stay
+  // below 4 GiB, as some minizip builds cannot read zip64 sizes.
+  const uint64_t each = std::min<uint64_t>(0xFFFFFFFEu, free / 2 + 1);
+  const uint64_t count = free / each + 1;
+  if (count > 4096) GTEST_SKIP() << "too much free space to fill with 4 GiB members";
+  // A first member that fails on its own when it is unpacked before the check.
+  const ZipMember overlong{"SETUP___", TestKit::PatternBytes(500), false, false, 100};
+  std::vector<ZipMember> unpacked = {overlong};
+  std::vector<ZipMember> skipped = {overlong};
+  for (uint64_t i = 0; i < count; ++i) {
+    unpacked.push_back({"S" + std::to_string(i), {1, 2}, false, i % 2 == 0, each});
+    skipped.push_back({"BinaryFiles/S" + std::to_string(i), {1, 2}, false, i % 2 == 0, each});
+  }
+  struct Case {
+    const char* what;
+    const std::vector<ZipMember>& members;
+    int status;
+  };
+  const Case cases[] = {
+      {"members to unpack", unpacked, 7},
+      {"members that are skipped do not count", skipped, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CZipStream zip;
+    EXPECT_EQ(OpenStatus(zip, Archive(c.members)), c.status);
+    EXPECT_EQ(zip.ElementCount(), 0u);
+    EXPECT_TRUE(TmpContents().empty());
+  }
+  CZipStream zip;
+  try {
+    zip.OpenFile(Archive(unpacked).c_str());
+    ADD_FAILURE() << "opened";
+  } catch (const ExtractingFileException& e) {
+    EXPECT_STREQ(e.what(), "Error occurred while extracting data");
+  }
 }
 
 }  // namespace
