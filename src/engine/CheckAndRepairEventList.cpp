@@ -79,14 +79,17 @@ std::optional<int64_t> LastUsableBlock(const OpenStart& start, const RecordPosit
                                        const StoredDataExtent& extent) {
   std::optional<int64_t> last;
   if (extent.dataBlocks >= 0 &&
-      extent.dataBlocks < SaturatingAdd(StopEnd(stop, 0, extent), start.levelOffset[0] - start.levelBlock[0])) {
+      extent.dataBlocks <
+          SaturatingAdd(StopEnd(stop, 0, extent), SaturatingSub(start.levelOffset[0], start.levelBlock[0]))) {
     last = extent.dataBlocks - 1;
   }
   for (int level = extent.startingLevel; level < extent.levelCount; ++level) {
     const int64_t records = extent.levelRecords[level];
     if (records < 0) continue;
     const int64_t mid = extent.midRates[level];
-    const int64_t need = StopEnd(stop, level, extent) + start.levelOffset[level] - start.levelBlock[level] - 1;
+    const int64_t need = SaturatingSub(
+        SaturatingAdd(StopEnd(stop, level, extent), SaturatingSub(start.levelOffset[level], start.levelBlock[level])),
+        1);
     if (records >= need) continue;
     const int64_t limitBlocks = records > 0 ? SaturatingMul(records - 1, mid) : -1;
     last = last ? std::min(*last, limitBlocks) : limitBlocks;
@@ -107,13 +110,15 @@ std::unique_ptr<CEventEntry> Synthesize(const Events::CKVEventHelper& events, in
 // The block a stop closing `start` is given when the list ended with the start
 // open: the end of the shortest stored stream.
 int64_t EndOfStoredData(const OpenStart& start, const StoredDataExtent& extent) {
-  int64_t end = extent.dataBlocks >= 0 ? SaturatingAdd(extent.dataBlocks, start.block - start.levelOffset[0])
-                                       : std::numeric_limits<int32_t>::max();
+  int64_t end = extent.dataBlocks >= 0
+                    ? SaturatingAdd(extent.dataBlocks, SaturatingSub(start.block, start.levelOffset[0]))
+                    : std::numeric_limits<int32_t>::max();
   for (int level = extent.startingLevel; level < extent.levelCount; ++level) {
     const int64_t records = extent.levelRecords[level];
     if (records < 0) continue;
     const int64_t mid = extent.midRates[level];
-    end = std::min(end, SaturatingMul(mid, SaturatingAdd(start.block / mid, records)) - start.levelOffset[0]);
+    end = std::min(end, SaturatingSub(SaturatingMul(mid, SaturatingAdd(start.block / mid, records)),
+                                      start.levelOffset[0]));
   }
   return end;
 }
@@ -138,7 +143,7 @@ void CountPartlyFilledRecords(StoredDataExtent& extent) {
     if (below < 0 || records < 0) continue;
     const int64_t ratio = extent.midRates[level] / extent.midRates[level - 1];
     if (ratio <= 0) continue;
-    const int64_t rest = below - SaturatingMul(records, ratio);
+    const int64_t rest = SaturatingSub(below, SaturatingMul(records, ratio));
     if (rest > 0 && rest < ratio) ++records;
   }
 }
@@ -164,8 +169,11 @@ bool CheckAndRepairEventList(Events::CKVEventHelper& events, const StoredDataExt
     }
     const int level = extent.startingLevel;
     const int64_t mid = extent.midRates[level];
-    const int64_t moved = SaturatingAdd(SaturatingMul(open->levelBlock[level], mid),
-                                        *last - SaturatingMul(open->levelOffset[level], mid) + 1);
+    // A damaged start (a negative stored offset at a level of a huge rate) makes the
+    // products saturate; the sums hold there too instead of wrapping.
+    const int64_t moved =
+        SaturatingAdd(SaturatingMul(open->levelBlock[level], mid),
+                      SaturatingSub(SaturatingAdd(*last, 1), SaturatingMul(open->levelOffset[level], mid)));
     event.setPosition(RecordPosition{ClampToBlock(moved), 0});
     // A region left without any stored sample is dropped with its start; what
     // follows the cut lies beyond the stored data as well.

@@ -30,6 +30,13 @@ int64_t SaturatingAdd(int64_t a, int64_t b) noexcept {
   return sum;
 }
 
+int64_t SaturatingSub(int64_t a, int64_t b) noexcept {
+  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+  int64_t difference = 0;
+  if (__builtin_sub_overflow(a, b, &difference)) return b > 0 ? -kMax : kMax;
+  return difference;
+}
+
 void ReadAt(MultiStream::CStream* stream, int64_t position, void* buffer, int64_t length, const char* what) {
   if (stream == nullptr || length < 0 || length > std::numeric_limits<int32_t>::max() || position < 0 ||
       position > stream->Size() - length) {

@@ -19,8 +19,9 @@ int64_t CeilDiv(int64_t a, int64_t b) noexcept;
 // a x b and a + b; FileCorruptException(what) when the result leaves int64.
 int64_t CheckedMul(int64_t a, int64_t b, const char* what);
 int64_t CheckedAdd(int64_t a, int64_t b, const char* what);
-// a + b, held at +-(largest int64) instead of overflowing.
+// a + b and a - b, held at +-(largest int64) instead of overflowing.
 int64_t SaturatingAdd(int64_t a, int64_t b) noexcept;
+int64_t SaturatingSub(int64_t a, int64_t b) noexcept;
 
 // Seeks to `position` and reads exactly `length` bytes; a range outside the stream
 // or a short read is FileCorruptException(what).

@@ -168,7 +168,7 @@ void CKVEventHelper::GetStartStopEventList(KVStartStopEvent* out) const {
       for (int k = 0; k < kReducedLevelCount; ++k) {
         region.event_first_block[k] = static_cast<size_t>(k) < offsets.size() ? offsets[k] : 0;
         const int64_t gap = start.block / divisors.mid[k] - previousEnd[k];
-        if (gap > 0) gaps[k] += gap;
+        if (gap > 0) gaps[k] = CheckedAdd(gaps[k], gap);
       }
     } else if (event->type() == kStopEvent) {
       region.start_pos = start.calculatePosition(blockSize_);
@@ -182,7 +182,7 @@ void CKVEventHelper::GetStartStopEventList(KVStartStopEvent* out) const {
         const int64_t mid = divisors.mid[k];
         region.first_index[k] = region.start_pos / abs;
         region.end_index[k] = CheckedAdd(region.stop_pos - 1, abs) / abs;
-        region.stored_block_base[k] = CheckedMultiply(mid, start.block / mid - gaps[k]);
+        region.stored_block_base[k] = CheckedMultiply(mid, CheckedAdd(start.block / mid, -gaps[k]));
         previousEnd[k] = region.end_index[k];
       }
       *out++ = region;

@@ -49,6 +49,7 @@ void CMultiStream::Clear() {
 
 void CMultiStream::CloseFile() {
   if (!carrier_) return;
+  byCode_.clear();
   while (!streams_.empty()) streams_.pop_back();
   directory_.reset();
   carrier_.reset();
@@ -106,6 +107,9 @@ void CMultiStream::OpenExistingFile() {
   for (int64_t i = 0; i < count; ++i) {
     auto stream = std::make_unique<CVirtualStream>(this, static_cast<int32_t>(streams_.size()));
     stream->ReadSettings(*directory_, kDirectoryCountBytes + i * entryBytes);
+    // The first entry with a code is the one found by it; later duplicates stay
+    // reachable by index only.
+    byCode_.emplace(std::string(stream->Code()), stream.get());
     streams_.push_back(std::move(stream));
   }
 
@@ -146,10 +150,8 @@ void CMultiStream::ReadPageEntries() {
 
 CBaseStream* CMultiStream::StreamByCode(const char* code) {
   if (code == nullptr) return nullptr;
-  for (auto& stream : streams_) {
-    if (std::strcmp(stream->Code(), code) == 0) return stream.get();
-  }
-  return nullptr;
+  const auto found = byCode_.find(std::string_view(code));
+  return found != byCode_.end() ? found->second : nullptr;
 }
 
 int32_t CMultiStream::GetFileVersionInt() { return FileVersionFromDescription(Description()); }

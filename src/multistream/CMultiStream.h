@@ -16,7 +16,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "multistream/CStreamContainer.h"
@@ -44,7 +46,8 @@ class CMultiStream : public CStreamContainer {
   void Clear();
 
   // The first directory stream whose code equals `code` exactly, or null; the
-  // directory stream itself is not among them.
+  // directory stream itself is not among them. Looked up in a map built at open:
+  // the engine asks for several streams per channel.
   CBaseStream* StreamByCode(const char* code) override;
   int32_t GetFileVersionInt() override;
 
@@ -75,6 +78,8 @@ class CMultiStream : public CStreamContainer {
   std::unique_ptr<CFileStream> carrier_;
   std::unique_ptr<CVirtualStream> directory_;
   std::vector<std::unique_ptr<CVirtualStream>> streams_;
+  // Code -> first stream with that code (transparent, so a lookup copies nothing).
+  std::map<std::string, CVirtualStream*, std::less<>> byCode_;
   std::string path_;
   int32_t generation_ = 0;
   int32_t pageHeaderSize_ = 0;

@@ -2,6 +2,7 @@
 // terms of Seek and Read so that they work on every concrete stream.
 #include "multistream/CStream.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -23,7 +24,11 @@ int32_t CStream::ReadBytes(void* buffer, int32_t length) {
   if (length <= 0) return 0;
   const int64_t before = Position();
   Read(buffer, length);
-  const int64_t moved = Position() - before;
+  // A paged stream copies its last page whole and moves past the slack behind the
+  // last fill: only what the stream holds counts as delivered.
+  const int64_t after = Position();
+  if (after <= before) return 0;
+  const int64_t moved = std::min(after, Size()) - before;
   if (moved <= 0) return 0;
   return moved > length ? length : static_cast<int32_t>(moved);
 }

@@ -3,7 +3,9 @@
 // decoding of stored samples lives in CKVChannelDecode.cpp.
 #include "setup/CKVChannel.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <cstring>
 
 #include "common/TextUtils.h"
@@ -184,7 +186,8 @@ int CKVChannel::GetIBRecSize(int level) const noexcept {
       size += complexIB ? item * 32 : 16;
     }
   }
-  return static_cast<int>(size);
+  // Item counts come from the file: a record beyond int cannot be stored.
+  return static_cast<int>(std::min<int64_t>(size, std::numeric_limits<int>::max()));
 }
 
 void CKVChannel::CANCalcPositions() noexcept {
@@ -192,8 +195,13 @@ void CKVChannel::CANCalcPositions() noexcept {
   if (n <= 0) return;
   StartByte = StartBit / 8;
   StartBitInByte = StartBit % 8;
-  // Motorola order runs toward lower byte numbers.
-  EndByte = DataDirection == 1 ? StartByte - (n + StartBitInByte - 1) / 8 : (StartBit + n - 1) / 8;
+  // Motorola order runs toward lower byte numbers. Bit lengths and positions come
+  // from the file: the sums are taken in 64 bits, and an end byte outside int
+  // (which no payload holds) is held at its limit for the decoder to refuse.
+  const int64_t bits = n;
+  const int64_t end = DataDirection == 1 ? StartByte - (bits + StartBitInByte - 1) / 8 : (StartBit + bits - 1) / 8;
+  EndByte = static_cast<int>(
+      std::clamp<int64_t>(end, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
   SignalBitLength = n;
   ByteCount = n / 8 + (n % 8 > 0 ? 1 : 0);
 }

@@ -3,6 +3,7 @@
 // binary stream.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "common/DataReaderLibException.h"
 #include "multistream/CStream.h"
@@ -41,7 +42,13 @@ void ReadPayload(MultiStream::CStream* stream, int64_t position, int64_t size, u
   CheckPayload(stream, position, size);
   if (size == 0) return;
   stream->Seek(position, MultiStream::kSeekBegin);
-  if (stream->ReadBytes(out, static_cast<int32_t>(size)) != size) throw FileCorruptException("binary payload");
+  // A single read takes at most int32 bytes; a larger payload is read in parts.
+  constexpr int64_t kLargestRead = std::numeric_limits<int32_t>::max();
+  for (int64_t done = 0; done < size;) {
+    const int32_t part = static_cast<int32_t>(std::min(size - done, kLargestRead));
+    if (stream->ReadBytes(out + done, part) != part) throw FileCorruptException("binary payload");
+    done += part;
+  }
 }
 
 }  // namespace
@@ -99,7 +106,10 @@ void CKVChannel::GetBinDataFromSample(const KVBinarySample* sample, uint8_t* rin
   if (sample->size < 0) throw FileCorruptException("negative binary payload size");
   // A payload larger than the ring would overrun it on the second part.
   if (capacity <= 0 || sample->size > capacity) throw NoMemoryAllocException();
-  const int64_t write = ((counter % capacity) + capacity) % capacity;
+  // The host's counter may be anything; the remainder is taken without a sum
+  // that could overflow.
+  int64_t write = counter % capacity;
+  if (write < 0) write += capacity;
   const int64_t first = std::min(sample->size, capacity - write);
   ReadPayload(BinaryStream, sample->position, first, ring + write);
   counter += first;

@@ -3,6 +3,8 @@
 // and limits that come from the reduced levels.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "EngineTestSupport.h"
 #include "common/DataReaderLibException.h"
 #include "engine/CheckAndRepairEventList.h"
@@ -149,6 +151,38 @@ TEST(RegionRepair, ReducedLevelRecordsLimitTheStop) {
   OpenedRecording opened(recording);
   EXPECT_EQ(opened.engine().GetStoringKind(), Reduced);
   EXPECT_EQ(opened.EventList().back(), (View{2, 30, 0, ""}));
+}
+
+TEST(RegionRepair, HugeLevelRateWithNegativeStoredOffsetSaturates) {
+  // Level 5 holds 6000^5 blocks per value and the damaged start claims a negative
+  // stored offset there: the moved stop is held at the largest block instead of
+  // wrapping around. An open start's stop is the smaller of the stored blocks
+  // (300 + 3 for a level-0 offset of -3) and the level-5 limit, which saturates.
+  struct Case {
+    std::vector<int32_t> offsets;
+    bool closed;
+    int32_t stopBlock;
+  };
+  for (const Case& c : {Case{{0, 0, 0, 0, 0, -2}, true, std::numeric_limits<int32_t>::max()},
+                        Case{{-3, 0, 0, 0, 0, -2}, false, 303}}) {
+    TestKit::SetupBuilder setup;
+    setup.Property("SampleRate", EngineTest::kSampleRate).Property("BlockSize", 1).Property("IBRate", 6000);
+    setup.Property("StartStoreTime", 0.0).Property("StartingIBLevel", 5);
+    setup.MeasurementOnlineInfo(EngineTest::kBlockBytes, std::vector<int>(6, EngineTest::kRecordBytes));
+    setup.AddChannel("AI;0", "Voltage", 7).With(TestKit::OnlineInfoRecord(0, std::vector<int>(6, 0)));
+    EventStreamWriter events(2, false);
+    events.AddStart(0, 0, c.offsets);
+    if (c.closed) events.AddStop(500, 0);
+    TestKit::Recording recording;
+    recording.setupText = setup.Text();
+    recording.events = events.Finish();
+    recording.Add("DBDATA", DataBlocks(300));
+    recording.Add("IBDATA5", std::vector<uint8_t>(4 * EngineTest::kRecordBytes, 0));
+    OpenedRecording opened(recording);
+    const View stop = opened.EventList().back();
+    EXPECT_EQ(stop.type, 2) << c.closed;
+    EXPECT_EQ(stop.block, c.stopBlock) << c.closed;
+  }
 }
 
 TEST(RegionRepair, PartlyFilledRecordCountsOnTheLevelAbove) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "common/DataReaderLibException.h"
 #include "multistream/CMultiStream.h"
@@ -50,14 +52,19 @@ class DamagedContainerTest : public ::testing::Test {
     container_.OpenFile(dir_.File("c.kvd").c_str());
   }
 
-  // Reads the whole stream in one request and walks it with seeks; returns normally
-  // only when the stream behaves.
+  // Reads the whole stream in one request, checks that it delivers exactly the
+  // bytes Build wrote for it, and walks it with seeks.
   void ReadAll(const char* code) {
+    const std::string name(code);
+    const std::vector<uint8_t> written =
+        name == "A" ? TestKit::PatternBytes(300) : TestKit::PatternBytes(1000, 5);
     CBaseStream* s = container_.StreamByCode(code);
     ASSERT_NE(s, nullptr);
-    std::vector<uint8_t> bytes(static_cast<size_t>(s->Size()));
+    ASSERT_EQ(s->Size(), static_cast<int64_t>(written.size())) << code;
+    std::vector<uint8_t> bytes(written.size(), 0xEE);
     s->Seek(0, kSeekBegin);
-    s->Read(bytes.data(), static_cast<int32_t>(bytes.size()));
+    EXPECT_EQ(s->Read(bytes.data(), static_cast<int32_t>(bytes.size())), static_cast<int32_t>(bytes.size())) << code;
+    EXPECT_EQ(bytes, written) << code;
     for (int64_t p = s->Size(); p >= 0; p -= 37) s->Seek(p, kSeekBegin);
   }
 

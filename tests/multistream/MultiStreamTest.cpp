@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <string>
 
 #include "common/DataReaderLibException.h"
 #include "multistream/CFileStream.h"
@@ -138,6 +139,27 @@ TEST_F(ContainerTest, StreamLookupIsExactAndCaseSensitive) {
   EXPECT_EQ(container_.StreamByCode("___INDEX"), nullptr);
   EXPECT_EQ(container_.StreamByCode(nullptr), nullptr);
   EXPECT_STREQ(container_.DirectoryStream()->Code(), "___INDEX");
+}
+
+TEST_F(ContainerTest, EveryOneOfManyStreamsIsFoundByItsCode) {
+  // Codes in directory order, a repeated one (the first wins) and codes that
+  // differ only in case or length.
+  std::vector<StoredStreamLayout> streams;
+  for (int i = 0; i < 600; ++i) streams.push_back({"S" + std::to_string(i), TestKit::PatternBytes(i % 7 + 1), 64});
+  streams.push_back({"S5", TestKit::PatternBytes(50), 64});
+  streams.push_back({"s5", TestKit::PatternBytes(51), 64});
+  streams.push_back({"S5_", TestKit::PatternBytes(52), 64});
+  Open({}, streams);
+  for (int i = 0; i < 600; ++i) {
+    auto* found = static_cast<CVirtualStream*>(container_.StreamByCode(("S" + std::to_string(i)).c_str()));
+    ASSERT_NE(found, nullptr) << i;
+    EXPECT_EQ(found->StreamNumber(), i);
+  }
+  EXPECT_EQ(container_.StreamByCode("s5")->Size(), 51);
+  EXPECT_EQ(container_.StreamByCode("S5_")->Size(), 52);
+  EXPECT_EQ(container_.StreamByCode("S600"), nullptr);
+  EXPECT_EQ(container_.StreamByCode("S5_LONGER"), nullptr);
+  EXPECT_EQ(container_.StreamByCode(""), nullptr);
 }
 
 TEST_F(ContainerTest, PageTableSwitchOffIgnoresTheTable) {

@@ -3,6 +3,7 @@
 // and a long random walk compared byte for byte with what was written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <tuple>
 
@@ -95,6 +96,19 @@ TEST_P(VirtualStreamTest, ReadThatStartsBeforeTheFillIsCopiedWholeButReportsTheE
   EXPECT_EQ(stream_->Position(), 245);
   ReadAt(240, 1, &result);
   EXPECT_EQ(result, -1);
+}
+
+// A read reports only the bytes the stream holds, although the paged read copies
+// (and passes) the unused tail of the last page.
+TEST_P(VirtualStreamTest, ReadBytesCountsOnlyWhatTheStreamHolds) {
+  const std::pair<int64_t, int32_t> reads[] = {{235, 10}, {200, 50}, {5, 300}, {240, 8}, {0, 240}};
+  for (const auto& [position, length] : reads) {
+    std::vector<uint8_t> got(static_cast<size_t>(length), 0xEE);
+    stream_->Seek(position, kSeekBegin);
+    const int64_t held = std::min<int64_t>(length, 240 - position);
+    EXPECT_EQ(stream_->ReadBytes(got.data(), length), held) << position;
+    EXPECT_EQ(std::vector<uint8_t>(got.begin(), got.begin() + held), Expected(position, held)) << position;
+  }
 }
 
 TEST_P(VirtualStreamTest, PageBoundarySeekReadsTheNextPage) {

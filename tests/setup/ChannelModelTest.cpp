@@ -101,6 +101,25 @@ TEST(CANDecoding, SignalOutsideThePayloadGivesZero) {
   EXPECT_EQ(pastEnd.DecodeCANCh(std::vector<uint8_t>(16, 0xFF).data(), 16), 255.0);
 }
 
+TEST(CANDecoding, HugeBitLengthsAndPositionsGiveZero) {
+  // Lengths and start bits near the int limits: the end byte is found without
+  // overflowing and lies outside every payload.
+  struct Case {
+    int startBit;
+    int bitLength;
+    int direction;
+  };
+  const uint8_t payload[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  const int kMax = std::numeric_limits<int>::max();
+  for (const Case& c : {Case{7, kMax, 0}, Case{7, kMax, 1}, Case{kMax, kMax, 0}, Case{kMax, 8, 0},
+                        Case{std::numeric_limits<int>::min(), kMax, 1}, Case{0, kMax - 3, 1}}) {
+    CKVChannel signal;
+    MakeSignal(signal, c.startBit, c.bitLength, c.direction, 0);
+    EXPECT_TRUE(signal.EndByte < 0 || signal.EndByte >= 8) << c.startBit << " " << c.bitLength;
+    EXPECT_EQ(signal.DecodeCANCh(payload, 8), 0.0) << c.startBit << " " << c.bitLength;
+  }
+}
+
 TEST(CANDecoding, SignalDecodedFromParentMessageSampleAdvancesByTheMessageSize) {
   CKVChannel message;
   message.SetKVIndex("CAN;0;100");
