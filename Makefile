@@ -5,6 +5,7 @@ SANITIZE_DIR ?= build-sanitize
 TSAN_DIR ?= build-tsan
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
+MEMCHECK_CYCLES ?= 1000
 JOBS ?= $(shell nproc 2>/dev/null || sysctl -n hw.ncpu 2>/dev/null || echo 2)
 
 .PHONY: all deps bench-deps build demo test sanitize-test tsan-test memcheck bench fuzz install clean
@@ -67,6 +68,15 @@ tsan-test: deps
 	cmake --build $(TSAN_DIR) -j $(JOBS) --target thread_tests
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --test-dir $(TSAN_DIR) --output-on-failure -L threads
+
+# MEMCHECK_CYCLES open, read and close cycles of the demo recording, plain and
+# zip-packaged, under valgrind: any invalid access or lost block fails, and so do
+# descriptors left open at the end.
+memcheck: build
+	@scripts/ensure-deps.sh memcheck
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target memcheck_cycles
+	valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect \
+	  $(BUILD_DIR)/tests/memcheck/memcheck_cycles $(MEMCHECK_CYCLES)
 
 bench-deps:
 	@scripts/ensure-deps.sh bench
