@@ -2,11 +2,13 @@
 # Debian machine lacks (as root) before building.
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
+TSAN_DIR ?= build-tsan
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
+MEMCHECK_CYCLES ?= 1000
 JOBS ?= $(shell nproc 2>/dev/null || sysctl -n hw.ncpu 2>/dev/null || echo 2)
 
-.PHONY: all deps bench-deps build demo test sanitize-test bench fuzz install clean
+.PHONY: all deps bench-deps build demo test sanitize-test tsan-test memcheck bench fuzz install clean
 
 all: build
 
@@ -59,6 +61,23 @@ sanitize-test: deps
 	ASAN_OPTIONS=abort_on_error=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
 
+# Readers on eight threads at once under ThreadSanitizer: only the library and the
+# thread tests are built.
+tsan-test: deps
+	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_TSAN=ON
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target thread_tests
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --test-dir $(TSAN_DIR) --output-on-failure -L threads
+
+# MEMCHECK_CYCLES open, read and close cycles of the demo recording, plain and
+# zip-packaged, under valgrind: any invalid access or lost block fails, and so do
+# descriptors left open at the end.
+memcheck: build
+	@scripts/ensure-deps.sh memcheck
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target memcheck_cycles
+	valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect \
+	  $(BUILD_DIR)/tests/memcheck/memcheck_cycles $(MEMCHECK_CYCLES)
+
 bench-deps:
 	@scripts/ensure-deps.sh bench
 
@@ -83,4 +102,4 @@ install: build
 	cmake --install $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(FUZZ_DIR)

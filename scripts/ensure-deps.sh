@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes sure the packages the build needs are present. On Debian as root it installs
 # what is missing with apt-get; elsewhere it names what to install and stops.
-# Usage: ensure-deps.sh [build|fuzz|bench]
+# Usage: ensure-deps.sh [build|fuzz|bench|memcheck]
 set -euo pipefail
 
 # kvtool's export formats need HDF5 and matio (csv works without them); the Python
@@ -12,6 +12,9 @@ packages=(cmake g++ make pkg-config zlib1g-dev libminizip-dev libgtest-dev libbe
           python3-pytest python3-h5py)
 if [ "${1:-build}" = fuzz ]; then
   packages+=(clang libclang-rt-dev)
+fi
+if [ "${1:-build}" = memcheck ]; then
+  packages+=(valgrind)
 fi
 
 if ! command -v dpkg-query >/dev/null 2>&1; then
