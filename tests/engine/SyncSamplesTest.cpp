@@ -171,7 +171,7 @@ TEST_P(SyncSamples, DeliverTheStoredSamplesOfTheWindow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engine, SyncSamples, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(SyncSampleForms, CharacterOutputAndWindowsAtTheEnd) {
   const SyncCase c{"int16", kTypeInt16, 100, 1, {{0, 0, 3, 0}}, 0, 300};
