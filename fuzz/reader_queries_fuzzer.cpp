@@ -4,7 +4,8 @@
 // counts the library reports (negative, zero, huge, exactly at the end). Every host
 // buffer has guard bytes on both sides, checked after each call.
 // Input: kParamBytes parameter bytes (byte 0: bit 0 opens the file as zip-packaged,
-// bit 1 also runs the registry forms), then the file.
+// bit 1 also runs the registry forms, bit 2 closes the file before the reader is
+// destroyed), then the file.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -189,11 +190,6 @@ void QueryEverything(KVReaderHandle reader, Params& params, const std::string& e
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace Korvane::DataReader;
   static TestKit::TempDir directory;
-  static KVReaderHandle reader = [] {
-    KVReaderHandle created = nullptr;
-    KVICreateReader(&created);
-    return created;
-  }();
   const size_t paramBytes = std::min(size, Fuzz::kParamBytes);
   const uint8_t flags = paramBytes > 0 ? data[0] : 0;
   const std::vector<uint8_t> file(data + paramBytes, data + size);
@@ -202,12 +198,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string exportPath = directory.File("header.xml");
 
   Fuzz::Params params(data + std::min<size_t>(paramBytes, 1), paramBytes > 0 ? paramBytes - 1 : 0);
+  // A reader per input, so that whatever one file leaves behind shows as a leak.
+  KVReaderHandle reader = nullptr;
+  if (KVICreateReader(&reader) != KVOk) return 0;
   Fuzz::Out<KVFileInfo> info;
   if (KVIOpenDataFile(reader, path.c_str(), info.p()) == KVOk) {
     info.Check("open");
     Fuzz::QueryEverything(reader, params, exportPath);
-    KVICloseDataFile(reader);
+    if ((flags & 4) != 0) KVICloseDataFile(reader);  // else destroying the reader closes it
   }
+  KVIDestroyReader(reader);
   if ((flags & 2) != 0) {
     Fuzz::Params again(data + std::min<size_t>(paramBytes, 1), paramBytes > 0 ? paramBytes - 1 : 0);
     Fuzz::QueryRegistryForms(path, again, exportPath);
