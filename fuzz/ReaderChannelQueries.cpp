@@ -191,6 +191,27 @@ void QueryReduced(KVReaderHandle reader, Params& params, int32_t index) {
 
 }  // namespace
 
+int32_t ValuesPerSample(KVReaderHandle reader, int32_t index) {
+  Out<int32_t> type, size;
+  *size.p() = 4;
+  const bool known = KVIGetChannelProps(reader, index, KVChDataType, type.p(), size.p()) == KVOk;
+  CheckAll("data type", type, size);
+  if (!known) return 1;
+  if (type.Get() == KVDataTypeText) return 256;
+  Out<int32_t> count;
+  KVIGetArrayInfoCount(reader, index, count.p());
+  count.Check("axis count");
+  if (count.Get() <= 0 || count.Get() > 1000) return 1;
+  Guarded infos(static_cast<size_t>(count.Get()) * sizeof(KVArrayInfo));
+  const bool listed = KVIGetArrayInfoList(reader, index, infos.As<KVArrayInfo>()) == KVOk;
+  infos.Check("axis list");
+  int64_t product = 1;
+  for (int32_t i = 0; listed && i < count.Get() && product <= kMaxBufferBytes; ++i) {
+    product *= std::max(infos.As<KVArrayInfo>()[i].size, 0);
+  }
+  return product == 0 || !listed ? 1 : Params::Narrow(product);
+}
+
 void QueryChannel(KVReaderHandle reader, Params& params, int32_t index, int32_t arraySize) {
   Out<double> scale, offset;
   KVIGetChannelFactors(reader, index, scale.p(), offset.p());

@@ -14,6 +14,10 @@ namespace Korvane::DataReader::Fuzz {
 // Parameter bytes in front of the file.
 constexpr size_t kParamBytes = 32;
 
+// The values per sample of channel `index` as the library describes it: 256 for a
+// text channel, else the product of its axis sizes, at least 1 (for an index that
+// no list gave).
+int32_t ValuesPerSample(KVReaderHandle reader, int32_t index);
 // Every per-channel query of one channel (ReaderChannelQueries.cpp); arraySize is
 // the values per sample its list record gives.
 void QueryChannel(KVReaderHandle reader, Params& params, int32_t index, int32_t arraySize);

@@ -3,6 +3,7 @@
 // functions (which exist only there) on each text channel, then the registry torn
 // down, so that no reader outlives the input.
 #include <algorithm>
+#include <limits>
 
 #include "fuzz/ReaderQueries.h"
 
@@ -85,10 +86,21 @@ void QueryActiveReader(Params& params, const std::string& exportPath) {
     CheckAll("KV list items", index, color, arraySize, headerColor, name, unit, description);
   }
 
-  // One channel of the lists (or an index none has), one value or record of
+  const int32_t texts = KVGetTextChannelListCount();
+  if (texts > 0 && texts <= 100000) {
+    Guarded records(static_cast<size_t>(texts) * sizeof(KVChannel));
+    if (KVGetTextChannelList(records.As<KVChannel>()) == KVOk) {
+      listed.insert(listed.end(), records.As<KVChannel>(), records.As<KVChannel>() + texts);
+    }
+    records.Check("KV text list");
+  }
+
+  // One channel of the lists (or an index no channel has), one value or record of
   // everything per-channel, in a buffer for the largest stored value.
+  static constexpr int32_t kNoChannel[] = {-1, std::numeric_limits<int32_t>::min(),
+                                           std::numeric_limits<int32_t>::max()};
   KVChannel channel{};
-  channel.index = params.Around32(static_cast<int64_t>(listed.size()));
+  channel.index = kNoChannel[params.Byte() % std::size(kNoChannel)];
   channel.array_size = 1;
   if (!listed.empty() && params.Byte() % 4 != 0) channel = listed[params.Byte() % listed.size()];
   const int32_t index = channel.index;

@@ -176,7 +176,8 @@ void QueryEverything(KVReaderHandle reader, Params& params, const std::string& e
   // Indexes no list names: around the largest listed, and the extremes.
   int32_t largest = -1;
   for (const ListedChannel& c : seen) largest = std::max(largest, c.index);
-  seen.push_back({params.Around32(largest + 1), 1, {}});
+  const int32_t other = params.Around32(largest + 1);
+  seen.push_back({other, ValuesPerSample(reader, other), {}});
   std::vector<int32_t> indexes;
   for (const ListedChannel& c : seen) {
     QueryChannel(reader, params, c.index, c.arraySize);
