@@ -140,6 +140,10 @@ class Params {
   size_t next_ = 0;
 };
 
+// The count to size buffers by when the library gave none (its call failed): as
+// many values as a window asks for.
+constexpr int64_t kUnknownCount = std::numeric_limits<int64_t>::max();
+
 // How many values of `bytesPerValue` a read of `count` from `position` writes when
 // the channel holds `available`; the count shrinks so that the buffer stays within
 // kMaxBufferBytes. Returns the values to allocate.

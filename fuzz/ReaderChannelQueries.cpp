@@ -101,13 +101,16 @@ void QuerySamples(KVReaderHandle reader, Params& params, int32_t index, int32_t 
   using CountFunction = KVStatus (*)(KVReaderHandle, int32_t, int64_t*);
   Out<int64_t> count;
   int64_t available = -1;
+  bool counted = true;
   for (const CountFunction f : {CountFunction{KVIGetScaledSamplesCount}, CountFunction{KVIGetRawSamplesCount},
                                 CountFunction{KVIGetComplexScaledSamplesCount},
                                 CountFunction{KVIGetComplexRawSamplesCount}, CountFunction{KVIGetBinarySamplesCount}}) {
-    f(reader, index, count.p());
+    counted = f(reader, index, count.p()) == KVOk && counted;
     count.Check("sample count");
-    available = count.Get();
+    if (counted) available = count.Get();
   }
+  // Without a count the buffers must hold whatever window is asked for.
+  if (!counted) available = kUnknownCount;
   Out<int32_t> typeSize, size;
   *size.p() = 4;
   KVIGetChannelProps(reader, index, KVChDataTypeSize, typeSize.p(), size.p());
@@ -172,9 +175,9 @@ void QuerySamples(KVReaderHandle reader, Params& params, int32_t index, int32_t 
 void QueryReduced(KVReaderHandle reader, Params& params, int32_t index) {
   Out<int32_t> count;
   Out<double> duration;
-  KVIGetReducedValuesCount(reader, index, count.p(), duration.p());
+  const bool counted = KVIGetReducedValuesCount(reader, index, count.p(), duration.p()) == KVOk;
   CheckAll("reduced count", count, duration);
-  const int64_t available = count.Get();
+  const int64_t available = counted ? count.Get() : kUnknownCount;
   ReadWindow(params, available, 1, sizeof(KVReducedValue), "reduced values",
              [&](int64_t p, int32_t n, void* v, double*) {
                KVIGetReducedValues(reader, index, Params::Narrow(p), n, static_cast<KVReducedValue*>(v));
@@ -234,8 +237,8 @@ void QueryReducedBlock(KVReaderHandle reader, Params& params, const std::vector<
     chosen.push_back(index);
     Out<int32_t> count;
     Out<double> duration;
-    KVIGetReducedValuesCount(reader, index, count.p(), duration.p());
-    available = std::max<int64_t>(available, count.Get());
+    const bool counted = KVIGetReducedValuesCount(reader, index, count.p(), duration.p()) == KVOk;
+    available = std::max<int64_t>(available, counted ? count.Get() : kUnknownCount);
   }
   const int64_t position = params.Around(available);
   int64_t count = params.Around32(Params::Add(available, -std::max<int64_t>(position, 0)));
@@ -280,10 +283,10 @@ void QueryTables(KVReaderHandle reader, Params& params, const std::vector<int32_
     units(xUnit, yUnit, xLength, yLength);
     Out<double> xStart, rate;
     Out<int32_t> blocks;
-    KVIGetRecudedDataChannelInfoF(reader, column, xUnit.Chars(), xLength, yUnit.Chars(), yLength, xStart.p(),
-                                  blocks.p(), rate.p());
+    const bool counted = KVIGetRecudedDataChannelInfoF(reader, column, xUnit.Chars(), xLength, yUnit.Chars(),
+                                                       yLength, xStart.p(), blocks.p(), rate.p()) == KVOk;
     CheckAll("reduced column info", xUnit, yUnit, xStart, blocks, rate);
-    const int64_t available = blocks.Get();
+    const int64_t available = counted ? blocks.Get() : kUnknownCount;
     ReadWindow(params, available, 1, sizeof(double), "reduced column", [&](int64_t p, int32_t n, void* v, double* t) {
       KVIGetRecudedDataF(reader, column, t, static_cast<double*>(v), Params::Narrow(p), n);
     });

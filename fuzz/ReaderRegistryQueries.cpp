@@ -30,7 +30,15 @@ void QueryTextChannels(Params& params) {
   }
   channels.emplace_back(params.Around32(n), 256);
   for (const auto& [index, arraySize] : channels) {
-    const int64_t available = KVGetTextValuesCount(index);
+    // A failure returns its status code in place of the count.
+    int64_t available = KVGetTextValuesCount(index);
+    Out<int32_t> status, size;
+    Guarded message(512);
+    *size.p() = 512;
+    if (KVGetLastStatus(status.p(), message.Chars(), size.p()) != KVOk || status.Get() != KVOk) {
+      available = kUnknownCount;
+    }
+    CheckAll("last status", status, message, size);
     const int64_t position = Params::Narrow(params.Around(available));
     int64_t count = params.Around32(Params::Add(available, -std::max<int64_t>(position, 0)));
     const int64_t values = Deliverable(available, position, count, std::max(arraySize, 1));
