@@ -12,6 +12,7 @@
 
 #include "KVDataReaderLib.h"
 #include "testkit/AsyncIndexWriter.h"
+#include "testkit/BinaryChannelsRecording.h"
 #include "testkit/MeasurementDataWriter.h"
 #include "testkit/RecordingWriter.h"
 #include "testkit/SampleRecording.h"
@@ -136,56 +137,11 @@ TEST_F(SampleReads, DemoRecordingReadsBackEveryValue) {
   EXPECT_EQ(KVDeInit(), KVOk);
 }
 
-// A binary channel through the index: four payloads of 25, 10, 0 and 30 bytes in
-// "BINDATA", and a CAN message channel stored synchronously.
-TestKit::Recording BinaryRecording(std::vector<KVBinarySample>& locators, std::vector<uint8_t>& payloads) {
-  const std::vector<int64_t> sizes = {25, 10, 0, 30};
-  payloads.assign(7, 0xAA);  // lead bytes
-  TestKit::AsyncIndexChannelContents contents;
-  contents.channelIndex = 0;
-  contents.valueSize = 16;
-  contents.leafCapacity = 3;
-  for (size_t i = 0; i < sizes.size(); ++i) {
-    const KVBinarySample locator{static_cast<int64_t>(payloads.size()), sizes[i]};
-    locators.push_back(locator);
-    for (int64_t b = 0; b < sizes[i]; ++b) payloads.push_back(static_cast<uint8_t>(i * 40 + b));
-    const auto* bytes = reinterpret_cast<const uint8_t*>(&locator);
-    contents.values.insert(contents.values.end(), bytes, bytes + sizeof locator);
-    contents.timestamps.push_back(0.1 * static_cast<double>(i + 1));
-  }
-  TestKit::AsyncIndexWriter index(true);
-  index.AddChannel(contents);
-  index.EndRecords();
-
-  // A block: Voltage (doubles), Frames (8-byte CAN messages), Phase (complex doubles k - ki).
-  constexpr int kBlockBytes = 100 * 8 + 100 * 8 + 100 * 16;
-  TestKit::SetupBuilder setup;
-  setup.Property("SampleRate", 1000.0).Property("BlockSize", 100).Property("IBRate", 20);
-  setup.MeasurementOnlineInfo(kBlockBytes, std::vector<int>(6, 32));
-  setup.AddChannel("AI;0", "Voltage", 7).With(TestKit::OnlineInfoRecord(0, std::vector<int>(6, 0)));
-  setup.AddChannel("AI;1", "Pictures", 12).Set("Async", true).With(TestKit::OnlineInfoRecord(0, {}, 0, "BINDATA"));
-  setup.AddChannel("CAN;4;7", "Frames", 15).With(TestKit::OnlineInfoRecord(800, std::vector<int>(6, 0)));
-  setup.AddChannel("AI;2", "Phase", 10).With(TestKit::OnlineInfoRecord(1600, std::vector<int>(6, 0)));
-  std::vector<uint8_t> blocks(10 * kBlockBytes, 0);
-  for (int k = 0; k < 1000; ++k) {
-    const double parts[2] = {double(k), -double(k)};
-    std::memcpy(blocks.data() + (k / 100) * kBlockBytes + 1600 + (k % 100) * 16, parts, 16);
-  }
-  TestKit::DataLayout layout;
-  layout.regions = {{0, 0, 10, 0}};
-  TestKit::Recording recording;
-  recording.setupText = setup.Text();
-  recording.events = TestKit::RegionEventStream(layout, {{0}});
-  recording.Add("DBDATA", blocks).Add("IBDATA0", std::vector<uint8_t>(320, 0));
-  recording.AddIndex(index.Streams());
-  recording.Add("BINDATA", payloads);
-  return recording;
-}
-
 TEST_F(SampleReads, BinaryPayloadsLocatorsAndRing) {
-  std::vector<KVBinarySample> locators;
-  std::vector<uint8_t> payloads;
-  Open(BinaryRecording(locators, payloads));
+  const TestKit::BinaryChannelsContents binary = TestKit::BinaryChannelsRecording();
+  const std::vector<TestKit::BinaryLocator>& locators = binary.locators;
+  const std::vector<uint8_t>& payloads = binary.payloads;
+  Open(binary.recording);
   const int32_t pictures = Indexes().at("Pictures");
   int64_t count = 0;
   ASSERT_EQ(KVIGetBinarySamplesCount(reader_, pictures, &count), KVOk);
@@ -239,25 +195,25 @@ TEST_F(SampleReads, BinaryPayloadsLocatorsAndRing) {
 
   // The ring: 10 bytes at its end, 15 at its start; a payload larger than the ring
   // writes nothing.
+  const KVBinarySample firstLocator{locators[0].position, locators[0].size};
+  const KVBinarySample lastLocator{locators[3].position, locators[3].size};
   std::vector<uint8_t> ring(100, 0);
   int64_t position = 90;
-  ASSERT_EQ(KVIGetBinData(reader_, pictures, &locators[0], reinterpret_cast<char*>(ring.data()), &position, 100), KVOk);
+  ASSERT_EQ(KVIGetBinData(reader_, pictures, &firstLocator, reinterpret_cast<char*>(ring.data()), &position, 100), KVOk);
   EXPECT_EQ(position, 15);
   const std::vector<uint8_t> first = payload(0);
   EXPECT_TRUE(std::equal(first.begin(), first.begin() + 10, ring.begin() + 90));
   EXPECT_TRUE(std::equal(first.begin() + 10, first.end(), ring.begin()));
   std::vector<uint8_t> small(20, 0x55);
   position = 0;
-  EXPECT_EQ(KVIGetBinData(reader_, pictures, &locators[3], reinterpret_cast<char*>(small.data()), &position, 20),
+  EXPECT_EQ(KVIGetBinData(reader_, pictures, &lastLocator, reinterpret_cast<char*>(small.data()), &position, 20),
             KVNoMemoryAlloc);
   EXPECT_EQ(small, std::vector<uint8_t>(20, 0x55));
   EXPECT_EQ(position, 0);
 }
 
 TEST_F(SampleReads, CanMessagesAreReadThenRefused) {
-  std::vector<KVBinarySample> locators;
-  std::vector<uint8_t> payloads;
-  Open(BinaryRecording(locators, payloads));
+  Open(TestKit::BinaryChannelsRecording().recording);
   // A CAN message is in no list: found by its long name among all channels.
   int32_t frames = -1;
   for (int32_t i = 0; i < 8 && frames < 0; ++i) {
@@ -272,9 +228,7 @@ TEST_F(SampleReads, CanMessagesAreReadThenRefused) {
 }
 
 TEST_F(SampleReads, ComplexSamplesScaledAndRaw) {
-  std::vector<KVBinarySample> locators;
-  std::vector<uint8_t> payloads;
-  Open(BinaryRecording(locators, payloads));
+  Open(TestKit::BinaryChannelsRecording().recording);
   const int32_t phase = Indexes().at("Phase");
   double scale = 0;
   double offset = 0;
