@@ -22,7 +22,9 @@
  *    created with KVICreateReader may be used from different threads at the same
  *    time.
  *  - Creating a reader (KVInit, KVAddReader, KVICreateReader) sets the process-wide
- *    locale to "C" for every category, which the whole host process sees.
+ *    locale to "C" for every category, which the whole host process sees. A locale
+ *    that is "C" already is left untouched, so readers may be created on several
+ *    threads at once after the first one (changing the locale is not thread-safe).
  *  - Status codes, selectors and type codes carry the KV prefix; code written
  *    against the short names (Ok, Error, ChDataType, ...) defines KV_SHORT_NAMES
  *    before including this header.

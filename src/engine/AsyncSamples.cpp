@@ -27,6 +27,7 @@ void CDataLoadEngine::GetAsyncSamples(const CKVChannel* channel, int64_t first, 
   const int capacity = binaryBytes != nullptr ? *binaryBytes : 0;
   if (binaryBytes != nullptr) *binaryBytes = 0;
   if (!ClampWindow(first, count, firstRegion, lastRegion)) return;
+  RequireCountableRegions(channel, firstRegion, lastRegion);
   const CKVChannel& storage = *StorageChannel(channel);
   SampleOutput output = OutputFor(*channel, values, timeStamps, charOutput, chars, scaleType);
   output.SetBinaryCapacity(capacity);
@@ -53,10 +54,19 @@ void CDataLoadEngine::GetAsyncSamples(const CKVChannel* channel, int64_t first, 
   }
 }
 
-TAsyncSamplesQuery& CDataLoadEngine::QueryOf(const CKVChannel* channel) {
+size_t CDataLoadEngine::QuerySlot(const CKVChannel* channel) const {
   const auto found = queryOfChannel_.find(channel);
   if (found == queryOfChannel_.end()) throw InvalidIndexException();
-  return queries_[found->second];
+  return found->second;
+}
+
+TAsyncSamplesQuery& CDataLoadEngine::QueryOf(const CKVChannel* channel) { return queries_[QuerySlot(channel)]; }
+
+void CDataLoadEngine::RequireCountableRegions(const CKVChannel* channel, int firstRegion, int lastRegion) {
+  RegionRange& counted = countedRegions_[QuerySlot(channel)];
+  if (counted.first == firstRegion && counted.last == lastRegion) return;
+  GetAsyncSamplesCount(channel, firstRegion, lastRegion);
+  counted = {firstRegion, lastRegion};
 }
 
 bool CDataLoadEngine::Resumes(const TAsyncSamplesQuery& query, const AsyncWindow& window) noexcept {

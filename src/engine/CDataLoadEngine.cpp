@@ -84,6 +84,7 @@ void CDataLoadEngine::Initiate() {
   CopyRegions();
   const auto& channels = setup_->GetChannelList();
   queries_.resize(channels.size());
+  countedRegions_.assign(channels.size(), RegionRange{});
   for (size_t i = 0; i < channels.size(); ++i) queryOfChannel_.emplace(channels[i].get(), i);
   AttachBinaryStreams();
   sharedManager_ = std::make_unique<AsyncIndexManager>();
@@ -95,6 +96,7 @@ void CDataLoadEngine::Initiate() {
 void CDataLoadEngine::Clear() {
   regions_.clear();
   queries_.clear();
+  countedRegions_.clear();
   queryOfChannel_.clear();
   legacyWindows_.clear();
   blockWindow_.Reset();

@@ -313,6 +313,11 @@ class CDataLoadEngine {
   };
   // The channel's query, when it holds for a window over the window's regions.
   TAsyncSamplesQuery& QueryOf(const CKVChannel* channel);
+  size_t QuerySlot(const CKVChannel* channel) const;
+  // Fails as the count does when the regions' count shows a damaged file, so that
+  // no read delivers samples a host could not have sized its buffers for. Counted
+  // once per channel and range of regions.
+  void RequireCountableRegions(const CKVChannel* channel, int firstRegion, int lastRegion);
   static bool Resumes(const TAsyncSamplesQuery& query, const AsyncWindow& window) noexcept;
 
   // Legacy blocks (LegacyAsyncSamples.cpp): where a channel's tails and block data
@@ -370,6 +375,11 @@ class CDataLoadEngine {
   std::map<std::string, std::unique_ptr<AsyncIndexManager>> nodeStreamManagers_;
   int ibLevelCount_ = 0;
   std::vector<TAsyncSamplesQuery> queries_;
+  struct RegionRange {
+    int first = -1;
+    int last = -1;
+  };
+  std::vector<RegionRange> countedRegions_;  // per query slot: the range whose count held
   std::unordered_map<const CKVChannel*, size_t> queryOfChannel_;
   mutable std::unordered_map<const MultiStream::CBaseStream*, std::unique_ptr<StreamWindows>> legacyWindows_;
   std::vector<Events::KVStartStopEvent> regions_;

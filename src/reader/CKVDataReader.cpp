@@ -39,6 +39,15 @@ bool IsZipPackaged(const char* fileName) {
   return std::strcmp(extension.data(), ".K7Z") == 0 || std::strcmp(extension.data(), ".KXZ") == 0;
 }
 
+// Readers format numbers with a point, so creating one puts the process in the "C"
+// locale. setlocale is unsafe while another thread uses the locale; leaving a locale
+// that is "C" already untouched makes creating readers on several threads safe once
+// the first reader has been created.
+void UseTheCLocale() {
+  const char* current = std::setlocale(LC_ALL, nullptr);
+  if (current == nullptr || std::strcmp(current, "C") != 0) std::setlocale(LC_ALL, "C");
+}
+
 DataReaderLibException NoFileOpen() { return DataReaderLibException(KVError, "No file is open"); }
 
 }  // namespace
@@ -47,7 +56,7 @@ CKVDataReader::CKVDataReader()
     : setup_(std::make_unique<CKVXMLHelper>()),
       events_(std::make_unique<Events::CKVEventHelper>()),
       engine_(std::make_unique<CDataLoadEngine>(setup_.get(), events_.get())) {
-  std::setlocale(LC_ALL, "C");
+  UseTheCLocale();
 }
 
 CKVDataReader::~CKVDataReader() { ClearDataFile(); }

@@ -1,6 +1,9 @@
 // The registry state machine through the exported functions.
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <utility>
+
 #include "KVDataReaderLib.h"
 
 namespace {
@@ -83,6 +86,33 @@ TEST_F(Registry, ReadersOutsideTheRegistry) {
   EXPECT_EQ(KVIDestroyReader(handle), 0);
   EXPECT_EQ(Readers(), 1);
   EXPECT_EQ(KVIDestroyReader(nullptr), KVInvalidReaderHandle);
+}
+
+// Every way of creating a reader leaves the process in the "C" locale, whatever
+// part of it was changed before.
+TEST_F(Registry, CreatingAReaderSetsTheCLocale) {
+  const std::pair<const char*, int32_t (*)()> creators[] = {
+      {"KVInit", [] {
+         KVDeInit();
+         return KVInit();
+       }},
+      {"KVAddReader", [] { return KVAddReader(); }},
+      {"KVICreateReader", [] {
+         KVReaderHandle handle = nullptr;
+         const int32_t status = KVICreateReader(&handle);
+         KVIDestroyReader(handle);
+         return status;
+       }}};
+  for (const auto& [name, create] : creators) {
+    SCOPED_TRACE(name);
+    KVInit();  // KVAddReader needs an active reader (1 when there is one already)
+    for (const int category : {LC_NUMERIC, LC_CTYPE, LC_ALL}) {
+      if (std::setlocale(category, "C.UTF-8") == nullptr) GTEST_SKIP() << "no C.UTF-8 locale";
+      ASSERT_STRNE(std::setlocale(LC_ALL, nullptr), "C");
+      ASSERT_EQ(create(), 0);
+      EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
+    }
+  }
 }
 
 }  // namespace

@@ -126,6 +126,38 @@ TEST(AsyncCountBounds, CountsBeyondTheDataStreamAreACorruptFile) {
   }
 }
 
+// Index leaf totals that grow by 45 inside region 0 leave each region within the
+// value stream but both together beyond it: the count of both fails, and so does a
+// read of both (it would otherwise deliver what no count allowed for), while each
+// region alone reads. (Legacy tails cannot get there: each tail's total is bounded.)
+TEST(AsyncCountBounds, RegionsTogetherBeyondTheDataStreamFailAsTheirCount) {
+  OpenedRecording opened(IndexRecording([](std::vector<uint8_t>& bytes, const std::vector<size_t>& totals) {
+    for (size_t leaf = 6; leaf < totals.size(); ++leaf) AddU64(bytes, totals[leaf], 45);
+  }));
+  const CKVChannel* channel = &opened.Channel("AI;1");
+  CDataLoadEngine& engine = opened.engine();
+  int64_t first = 0;
+  int64_t second = 0;
+  ASSERT_NO_THROW(first = engine.GetAsyncSamplesCount(channel, 0, 0));
+  ASSERT_NO_THROW(second = engine.GetAsyncSamplesCount(channel, 1, 1));
+  ASSERT_GT(first + second, kSamples);
+  EXPECT_THROW(engine.GetAsyncSamplesCount(channel, 0, 1), FileCorruptException);
+  // Room for all that the regions claim, so that what a read delivers shows.
+  std::vector<double> values(4 * kSamples, -1);
+  std::vector<double> stamps(4 * kSamples, -1);
+  const auto read = [&](int firstRegion, int lastRegion, int count) {
+    engine.GetAsyncSamples(channel, 0, count, values.data(), stamps.data(), firstRegion, lastRegion, false, nullptr,
+                           ScaleType::Scaled);
+  };
+  for (const int count : {1, kSamples}) {
+    SCOPED_TRACE(count);
+    EXPECT_THROW(read(0, 1, count), FileCorruptException);
+    EXPECT_THROW(read(0, 1, count), FileCorruptException);  // also once the failure is known
+  }
+  EXPECT_NO_THROW(read(0, 0, kSamples));
+  EXPECT_NO_THROW(read(1, 1, kSamples));
+}
+
 // Record 5 (region 1's first block) claims ten samples fewer up to it: region 0
 // counts about 40 samples, while its blocks hold 50 time stamps inside it.
 TEST(AsyncCountBounds, ARegionDeliversNoMoreThanItsCount) {
