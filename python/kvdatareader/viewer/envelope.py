@@ -99,9 +99,13 @@ def _from_samples(channel, t0, t1, width):
     for position in range(first, end, SAMPLE_CHUNK):
         values, times = channel.read(position, min(SAMPLE_CHUNK, end - position))
         columns = columns_of(times, t0, step, width)
-        after = np.nextafter(times, math.inf)
-        parts.append(Buckets.of(columns, times, after, values, values))
-    return _join(parts), end - first
+        parts.append(Buckets.of(columns, times, times, values, values))
+    buckets = _join(parts)
+    # A bucket reaches up to the next one's first sample, the last up to the first
+    # sample past the view, or to the view's end when none follows.
+    last = channel.read(end, 1)[1][0] if end < len(channel) else t1
+    buckets.end = np.append(buckets.start[1:], last)
+    return buckets, end - first
 
 
 def _join(parts):

@@ -208,14 +208,22 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
 
-    def _refuse(self):
-        status, kind, body = _json(405, {"error": "only GET is answered"})
+    def send_error(self, code, message=None, explain=None):
+        """Requests the server cannot parse get a JSON message too; the connection closes."""
+        self.close_connection = True
+        status, kind, body = _json(code, {"error": message or self.responses.get(code, ("error",))[0]})
         self.send_response(status)
         self.send_header("Content-Type", kind)
         self.send_header("Content-Length", str(len(body)))
-        self.send_header("Allow", "GET")
+        self.send_header("Connection", "close")
+        if code == 405:
+            self.send_header("Allow", "GET")
         self.end_headers()
-        self.wfile.write(body)
+        if self.command != "HEAD":
+            self.wfile.write(body)
+
+    def _refuse(self):
+        self.send_error(405, "only GET is answered")
 
     do_POST = do_PUT = do_DELETE = do_PATCH = do_OPTIONS = _refuse  # noqa: N815
 
