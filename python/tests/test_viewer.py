@@ -135,6 +135,16 @@ def test_zoomed_in_far_enough_the_samples_come_as_they_are_with_a_neighbour_on_e
     assert (None in answer["min"]) == (channel.kind == "sync")
 
 
+@pytest.mark.parametrize("level", [0, 1, 2, 3])
+@pytest.mark.parametrize("start, stop", [(0.0, 40.0), (11.95, 12.6), (12.8, 12.81), (20.5, 25.0), (-5.0, 0.05)])
+def test_reduced_values_over_a_span_are_those_whose_interval_reaches_into_it(recording, level, start, stop):
+    voltage = recording["Voltage"]
+    every = voltage.reduced(level)
+    duration = voltage.reduced_level(level).duration
+    wanted = every[(every["time"] < stop) & (every["time"] + duration > start)]
+    assert voltage.reduced(level, start, stop).tolist() == wanted.tolist()
+
+
 def test_a_view_beside_the_recording_is_empty(served, recording):
     answer = data(served, recording["Voltage"].index, 100.0, 200.0, 400)
     assert answer["t"] == [] or all(t <= 40 for t in answer["t"])
