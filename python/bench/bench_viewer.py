@@ -70,9 +70,9 @@ def main():
     summary = server.viewer.summary
     first = min([0.0] + [region[0] for region in summary["regions"]])
     last = max([summary["duration"]] + [region[1] for region in summary["regions"]])
-    levels = {c["index"]: c["levels"] for c in summary["channels"]}
-    finest = min((level["samples_per_value"] for c in arguments.channels for level in levels.get(c, [])),
-                 default=100)
+    with server.viewer.pool.reader() as recording:
+        finest = min((level.samples_per_value for c in arguments.channels for level in recording[c].reduced_levels()),
+                     default=100)
     middle = (first + last) / 2
     # One finest-level value per pixel, then a tenth and a thousandth of that.
     span = finest / summary["sample_rate"] * arguments.width

@@ -100,12 +100,11 @@ class Viewer:
         for channel in recording.channels:
             if not plottable(channel):
                 continue
-            levels = channel.reduced_levels() if channel.kind == "sync" else []
+            # A channel's reduced levels are looked up on its first drawing, not here:
+            # a recording of thousands of channels opens as fast as its list.
             channels.append({"index": channel.index, "name": channel.name, "unit": channel.unit,
                              "kind": channel.kind, "description": channel.description,
-                             "rate": channel.rate, "samples": len(channel),
-                             "levels": [{"level": found.level, "samples_per_value": found.samples_per_value,
-                                         "values": found.count} for found in levels]})
+                             "rate": channel.rate, "samples": len(channel)})
         return {"file": os.path.basename(recording.path), "duration": recording.duration,
                 "sample_rate": recording.sample_rate, "start": start.isoformat() if start else None,
                 "regions": [[region.start, region.stop] for region in recording.regions],
