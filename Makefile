@@ -22,7 +22,8 @@ build: deps
 # The demo: the library's version through the C interface, then a short walk with
 # kvtool through a sample recording that the test kit writes (plain and
 # zip-packaged): what it holds, its channels, its events and regions, a few samples
-# across the gap between two regions, and an export to CSV (and HDF5 when built).
+# across the gap between two regions, an export to CSV (and HDF5 when built), a quick
+# look from Python, and the command that opens the viewer in the browser.
 DEMO_DIR = $(BUILD_DIR)/demo-recording
 KVTOOL = $(BUILD_DIR)/tools/kvtool/kvtool
 demo: build
@@ -50,6 +51,11 @@ demo: build
 	KVDATAREADER_LIB=$(abspath $(firstword $(wildcard $(BUILD_DIR)/src/libKVDataReaderLib64.so \
 	  $(BUILD_DIR)/src/libKVDataReaderLib64.dylib))) PYTHONPATH=python \
 	  $(or $(PYTHON),/usr/bin/python3) -m kvdatareader plot $(DEMO_DIR)/sample.kvd -o $(DEMO_DIR)/quicklook.png
+	@echo; echo "== Pan and zoom through it in the browser (the server prints its address; Ctrl+C stops it):"
+	@echo "KVDATAREADER_LIB=$(abspath $(firstword $(wildcard $(BUILD_DIR)/src/libKVDataReaderLib64.so \
+	  $(BUILD_DIR)/src/libKVDataReaderLib64.dylib))) KVDATAREADER_UPLOT=$(abspath $(BUILD_DIR))/python/viewer/node_modules/uplot/dist \
+	  PYTHONPATH=$(abspath python) $(or $(PYTHON),/usr/bin/python3) -m kvdatareader view $(abspath $(DEMO_DIR))/sample.kvd"
+	@echo "(add --no-browser to print the address only, --port N for a port of your choice)"
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)

@@ -5,11 +5,13 @@
 set -euo pipefail
 
 # kvtool's export formats need HDF5 and matio (csv works without them); the Python
-# package's demo and tests need numpy, matplotlib, pandas, Dask, pytest and h5py.
+# package's demo and tests need numpy, matplotlib, pandas, Dask, pytest and h5py; the
+# viewer's page needs npm (the build installs its plotting library with npm ci), and
+# its browser test headless Chromium driven by selenium.
 packages=(cmake g++ make pkg-config zlib1g-dev libminizip-dev libgtest-dev libbenchmark-dev
           libcli11-dev nlohmann-json3-dev libhdf5-dev libmatio-dev
           python3 python3-pip python3-numpy python3-matplotlib python3-pandas python3-dask python3-distributed
-          python3-pytest python3-h5py)
+          python3-pytest python3-h5py nodejs npm chromium chromium-driver python3-selenium)
 if [ "${1:-build}" = fuzz ]; then
   packages+=(clang libclang-rt-dev)
 fi
@@ -20,7 +22,7 @@ fi
 if ! command -v dpkg-query >/dev/null 2>&1; then
   # Not Debian (for example macOS): check the tools only and let CMake find the libraries.
   for tool in cmake pkg-config; do
-    command -v "$tool" >/dev/null 2>&1 || { echo "Please install $tool (and zlib, minizip, googletest, google-benchmark; for kvtool CLI11, nlohmann-json, and optionally HDF5 and matio; for the Python package numpy, pandas, pytest, matplotlib, dask and distributed)." >&2; exit 1; }
+    command -v "$tool" >/dev/null 2>&1 || { echo "Please install $tool (and zlib, minizip, googletest, google-benchmark; for kvtool CLI11, nlohmann-json, and optionally HDF5 and matio; for the Python package numpy, pandas, pytest, matplotlib, dask and distributed; for the viewer npm, and Chromium, chromedriver and selenium for its browser test)." >&2; exit 1; }
   done
   exit 0
 fi

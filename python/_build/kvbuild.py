@@ -1,7 +1,10 @@
 """The package's build backend: builds the pure-Python wheel and the source archive
 with the standard library alone, so that `python3 -m pip install ./python` works on a
 machine without a package index (an isolated build would otherwise have to fetch
-setuptools). It reads the project's metadata from pyproject.toml."""
+setuptools). It reads the project's metadata from pyproject.toml. The wheel carries
+the viewer's page and, when `npm ci` has installed it (in the viewer's directory or
+a build tree), a copy of its plotting library; the source archive carries the npm
+manifests instead."""
 
 import base64
 import hashlib
@@ -56,6 +59,37 @@ def _record_line(name, data):
     return f"{name},sha256={digest},{len(data)}"
 
 
+def _package_files():
+    """The package's files, path inside the wheel -> source path: its modules, the
+    viewer's modules, page and npm manifests."""
+    files = {f"{_PACKAGE}/{path.name}": path for path in sorted((_ROOT / _PACKAGE).glob("*.py"))}
+    viewer = _ROOT / _PACKAGE / "viewer"
+    for pattern in ("*.py", "package.json", "package-lock.json", "static/*.html", "static/*.js", "static/*.css"):
+        for path in sorted(viewer.glob(pattern)):
+            files[f"{_PACKAGE}/viewer/{path.relative_to(viewer).as_posix()}"] = path
+    return files
+
+
+def _uplot_files():
+    """uPlot's distribution files and licence as `npm ci` installed them (in the
+    viewer's directory or a build tree of the checkout), for the wheel's viewer/vendor;
+    none when it has not run."""
+    import os
+    configured = os.environ.get("KVDATAREADER_UPLOT")
+    candidates = [pathlib.Path(configured)] if configured else []
+    candidates.append(_ROOT / _PACKAGE / "viewer" / "node_modules" / "uplot" / "dist")
+    candidates += [build / "python" / "viewer" / "node_modules" / "uplot" / "dist"
+                   for build in sorted(_ROOT.parent.glob("build*"))]
+    for directory in candidates:
+        names = ("uPlot.iife.min.js", "uPlot.min.css")
+        if all((directory / name).is_file() for name in names):
+            found = {f"{_PACKAGE}/viewer/vendor/{name}": directory / name for name in names}
+            if (directory.parent / "LICENSE").is_file():
+                found[f"{_PACKAGE}/viewer/vendor/uPlot-LICENSE"] = directory.parent / "LICENSE"
+            return found
+    return {}
+
+
 def get_requires_for_build_wheel(config_settings=None):
     return []
 
@@ -68,8 +102,8 @@ def build_wheel(wheel_directory, config_settings=None, metadata_directory=None):
     project = _project()
     name, version = project["name"], project["version"]
     info = f"{name}-{version}.dist-info"
-    files = {f"{_PACKAGE}/{path.name}": path.read_bytes()
-             for path in sorted((_ROOT / _PACKAGE).glob("*.py"))}
+    sources = {**_package_files(), **_uplot_files()}
+    files = {name: path.read_bytes() for name, path in sources.items()}
     files[f"{info}/METADATA"] = _metadata(project).encode()
     files[f"{info}/WHEEL"] = b"Wheel-Version: 1.0\nGenerator: kvbuild\nRoot-Is-Purelib: true\nTag: py3-none-any\n"
     files[f"{info}/top_level.txt"] = f"{_PACKAGE}\n".encode()
@@ -87,8 +121,7 @@ def build_sdist(sdist_directory, config_settings=None):
     base = f"{project['name']}-{project['version']}"
     archive_name = f"{base}.tar.gz"
     with tarfile.open(pathlib.Path(sdist_directory) / archive_name, "w:gz") as archive:
-        for path in ["pyproject.toml", "_build/kvbuild.py", *[f"{_PACKAGE}/{p.name}"
-                                                          for p in sorted((_ROOT / _PACKAGE).glob("*.py"))]]:
+        for path in ["pyproject.toml", "_build/kvbuild.py", *_package_files()]:
             archive.add(_ROOT / path, arcname=f"{base}/{path}")
         pkg_info = _metadata(project).encode()
         entry = tarfile.TarInfo(f"{base}/PKG-INFO")

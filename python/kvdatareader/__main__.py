@@ -1,7 +1,9 @@
 """The package's command line: `python3 -m kvdatareader plot FILE -o quicklook.png`
-draws a quick look of a recording into a PNG. Exit statuses as kvtool's: 0 done,
-1 the library refused (missing or damaged file: its status and message), 2 bad
-input (unknown option or channel, empty window), 3 the picture cannot be written."""
+draws a quick look of a recording into a PNG; `python3 -m kvdatareader view FILE`
+serves it to the browser to pan and zoom through. Exit statuses as kvtool's: 0
+done, 1 the library refused (missing or damaged file: its status and message), 2
+bad input (unknown option or channel, empty window, a port that cannot be
+listened on), 3 the picture cannot be written."""
 
 import argparse
 import sys
@@ -12,7 +14,7 @@ EXIT_BAD_INPUT = 2
 EXIT_OUTPUT_FAILURE = 3
 
 EPILOG = """exit statuses: 0 done; 1 the library refused (missing or damaged file);
-2 bad input (unknown option or channel, empty window); 3 the picture cannot be written"""
+2 bad input (unknown option or channel, empty window, a port in use); 3 the picture cannot be written"""
 
 
 class _Parser(argparse.ArgumentParser):
@@ -34,7 +36,25 @@ def _parser():
                       help="the channels to draw (default: every numeric synchronous and asynchronous channel)")
     plot.add_argument("--from", dest="start", type=float, metavar="S", help="start of the window in seconds")
     plot.add_argument("--to", dest="stop", type=float, metavar="S", help="end of the window in seconds (exclusive)")
+    view = commands.add_parser(
+        "view", help="pan and zoom through a recording in the browser", epilog=EPILOG,
+        description="Serves the recording on 127.0.0.1 behind a random token and opens the page in the browser: "
+                    "pick channels, drag to pan, wheel to zoom, Shift+drag to zoom to a span. Stop with Ctrl+C.")
+    view.add_argument("file", metavar="FILE", help="the recording (.kvd, or zip-packaged .kxz)")
+    view.add_argument("--port", type=int, default=0, metavar="N",
+                      help="the port to listen on (default: a free one)")
+    view.add_argument("--no-browser", action="store_true", help="print the address instead of opening a browser")
+    view.add_argument("--verbose", action="store_true", help="log every request")
     return parser
+
+
+def _view(arguments):
+    from kvdatareader.viewer import serve
+
+    if not 0 <= arguments.port <= 65535:
+        raise ValueError(f"--port {arguments.port} is no port number")
+    serve(arguments.file, arguments.port, open_browser=not arguments.no_browser, verbose=arguments.verbose)
+    return EXIT_OK
 
 
 def _plot(arguments):
@@ -68,7 +88,7 @@ def main(argv=None):
         print("%s: %s" % (prog, error), file=sys.stderr)
         return EXIT_LIBRARY_FAILURE
     try:
-        return _plot(arguments)
+        return _view(arguments) if arguments.command == "view" else _plot(arguments)
     except kvdatareader.KVError as error:
         print("%s: %s" % (prog, error), file=sys.stderr)
         return EXIT_LIBRARY_FAILURE

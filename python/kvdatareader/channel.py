@@ -12,14 +12,20 @@ import numpy as np
 
 from . import _records as R
 from ._library import lib
-from .errors import KVError, check
+from .errors import InvalidLevelError, KVError, check
 
 Axis = namedtuple("Axis", "name unit size values")
+ReducedLevel = namedtuple("ReducedLevel", "level count duration samples_per_value")
 
 # Samples per library call: the calls count in int32.
 _MAX_CALL = 1 << 30
 # Reduced records per KVGetReducedValuesBlock window.
 _REDUCED_WINDOW = 65536
+# Records read from the start of a level to find its step between values.
+_LEVEL_PROBE = 4096
+# Reduced levels a recording can store, and the last position an int32 can name.
+REDUCED_LEVELS = 6
+_MAX_POSITION = (1 << 31) - 1
 
 
 class Channel:
@@ -361,6 +367,15 @@ class Channel:
                 high = middle
         return low
 
+    def positions(self, t0, t1):
+        """(first, end): the sample positions whose time stamps lie in [t0, t1)."""
+        t0, t1 = float(t0), float(t1)
+        if math.isnan(t0) or math.isnan(t1):
+            raise ValueError("a time window needs numbers, not NaN")
+        n = len(self)
+        first = self._at_or_after(t0, 0, n)
+        return first, (self._at_or_after(t1, first, n) if t0 < t1 else first)
+
     def window(self, t0, t1):
         """(values, times) of the samples with t0 <= time < t1, on the library's
         time-stamp scale (seconds). Consecutive windows never repeat a sample. A
@@ -379,11 +394,114 @@ class Channel:
 
     # ----- reduced values -------------------------------------------------
 
-    def reduced(self, level=None):
+    def _reduced_block(self, level, position, count):
+        """Records [position, position + count) of a level, fewer past the last stored one."""
+        # Records past the stored ones are left as they were: NaN time stamps mark them.
+        block = np.empty(count, R.REDUCED_DTYPE)
+        block["time"] = np.nan
+        index = ctypes.c_int32(self.index)
+        check(lib().KVIGetReducedValuesBlock(self._recording._live(), ctypes.byref(index), 1, position, count, level,
+                                             block.ctypes.data),
+              f"reading the reduced values of {self.name} at level {level}")
+        missing = np.flatnonzero(np.isnan(block["time"]))
+        return block[:int(missing[0])] if missing.size else block
+
+    def _reduced_time(self, level, position):
+        """The time stamp of one record of a level, None past the last."""
+        record = self._reduced_block(level, position, 1)
+        return float(record["time"][0]) if len(record) else None
+
+    def reduced_levels(self):
+        """The reduced levels stored for the channel, finest first: ReducedLevel(level,
+        count, duration, samples_per_value). duration is the seconds one value covers
+        (never less than the true interval: above the first level it is the shortest
+        step between the level's first stored values); samples_per_value counts
+        full-rate samples. Empty for channels without reduced values."""
+        levels = self._cache.get("levels")
+        if levels is None:
+            levels = self._cache["levels"] = self._find_reduced_levels()
+        return list(levels)
+
+    def reduced_level(self, level):
+        """The ReducedLevel of one level, None when it is not stored for the channel."""
+        return next((found for found in self.reduced_levels() if found.level == level), None)
+
+    def _find_reduced_levels(self):
+        if self.list != "numeric" or self.kind == "single" or self.array_size != 1:
+            return []
+        count, duration = ctypes.c_int32(0), ctypes.c_double(0)
+        check(lib().KVIGetReducedValuesCount(self._recording._live(), self.index, ctypes.byref(count),
+                                             ctypes.byref(duration)), f"counting the reduced values of {self.name}")
+        if count.value <= 0 or not duration.value > 0:
+            return []
+        rate = self._recording.sample_rate
+        levels = []
+        first = None
+        for level in range(REDUCED_LEVELS):
+            try:
+                head = self._reduced_block(level, 0, _LEVEL_PROBE)
+            except InvalidLevelError:
+                continue  # below the channel's first stored level
+            except KVError as error:
+                if error.status != R.ERROR:  # anything but "Channel not stored"
+                    raise
+                if first is None:
+                    first = level
+                continue
+            if first is None:
+                first = level
+            if not len(head):
+                continue
+            if level == first:
+                step = duration.value
+            else:
+                steps = np.diff(head["time"])
+                steps = steps[steps > 0]
+                if not steps.size:
+                    continue  # one value per region: its span is unknown, and finer levels serve
+                step = float(steps.min())
+            if rate > 0:
+                # Time stamps are whole full-rate positions over the rate: undo their rounding.
+                step = max(round(step * rate), 1) / rate
+            stored = len(head) if len(head) < _LEVEL_PROBE else self._reduced_count(level, len(head))
+            levels.append(ReducedLevel(level, stored, step, int(round(step * rate)) if rate > 0 else 0))
+        return levels
+
+    def _reduced_count(self, level, known):
+        """The records of a level, at least `known`: doubling probes, then bisection."""
+        low, high = known - 1, known
+        while self._reduced_time(level, high) is not None:
+            low, high = high, min(2 * high, _MAX_POSITION)
+            if low == _MAX_POSITION:
+                return low + 1
+        while high - low > 1:  # low is stored, high is not
+            middle = (low + high) // 2
+            if self._reduced_time(level, middle) is None:
+                high = middle
+            else:
+                low = middle
+        return high
+
+    def _reduced_position(self, level, count, t):
+        """The first record of a level whose time stamp is above t (count when none)."""
+        low, high = 0, count
+        while low < high:
+            middle = (low + high) // 2
+            time = self._reduced_time(level, middle)
+            if time is not None and time <= t:
+                low = middle + 1
+            else:
+                high = middle
+        return low
+
+    def reduced(self, level=None, start=None, stop=None):
         """The stored reduced values: a structured array with fields time, min, max,
         ave and rms (scaled). level=None reads the channel's first stored level;
-        a level number reads that level (InvalidLevelError below the first stored)."""
+        a level number reads that level (InvalidLevelError below the first stored).
+        start/stop (seconds) keep the values whose interval reaches into [start, stop)."""
         handle = self._recording._live()
+        if start is not None or stop is not None:
+            return self._reduced_window(level, start, stop)
         if level is None:
             count, duration = ctypes.c_int32(0), ctypes.c_double(0)
             check(lib().KVIGetReducedValuesCount(handle, self.index, ctypes.byref(count), ctypes.byref(duration)),
@@ -396,19 +514,38 @@ class Channel:
         level = operator.index(level)
         parts = []
         position = 0
-        index = ctypes.c_int32()
         while True:
-            # Records past the stored ones are left as they were: NaN time stamps mark them.
-            block = np.empty(_REDUCED_WINDOW, R.REDUCED_DTYPE)
-            block["time"] = np.nan
-            index.value = self.index
-            check(lib().KVIGetReducedValuesBlock(handle, ctypes.byref(index), 1, position, _REDUCED_WINDOW, level,
-                                                 block.ctypes.data),
-                  f"reading the reduced values of {self.name} at level {level}")
-            missing = np.flatnonzero(np.isnan(block["time"]))
-            stored = int(missing[0]) if missing.size else _REDUCED_WINDOW
-            parts.append(block[:stored])
-            position += stored
-            if stored < _REDUCED_WINDOW or position > (1 << 31) - 1 - _REDUCED_WINDOW:
+            block = self._reduced_block(level, position, _REDUCED_WINDOW)
+            parts.append(block)
+            position += len(block)
+            if len(block) < _REDUCED_WINDOW or position > _MAX_POSITION - _REDUCED_WINDOW:
                 break
         return np.concatenate(parts) if len(parts) > 1 else parts[0].copy()
+
+    def _reduced_window(self, level, start, stop):
+        start = -math.inf if start is None else float(start)
+        stop = math.inf if stop is None else float(stop)
+        if math.isnan(start) or math.isnan(stop):
+            raise ValueError("a time window needs numbers, not NaN")
+        levels = self.reduced_levels()
+        found = levels[0] if level is None and levels else self.reduced_level(level)
+        if found is None:
+            if level is None:
+                return np.empty(0, R.REDUCED_DTYPE)
+            self._reduced_block(operator.index(level), 0, 1)  # raises the library's own status
+            raise KVError(R.ERROR, f"the reduced values of {self.name} at level {level} are not stored")
+        if not start < stop:
+            return np.empty(0, R.REDUCED_DTYPE)
+        # The value holding start begins at or before it: one before the first above.
+        first = max(self._reduced_position(found.level, found.count, start) - 1, 0)
+        end = self._reduced_position(found.level, found.count, math.nextafter(stop, -math.inf))
+        parts = []
+        position = first
+        while position < end:
+            block = self._reduced_block(found.level, position, min(end - position, _REDUCED_WINDOW))
+            if not len(block):
+                break
+            parts.append(block)
+            position += len(block)
+        values = np.concatenate(parts) if parts else np.empty(0, R.REDUCED_DTYPE)
+        return values[values["time"] + found.duration > start] if len(values) else values

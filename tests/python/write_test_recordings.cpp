@@ -1,9 +1,10 @@
 // Writes the recordings the Python package's tests read, with the values they hold:
 // the sample recording (sample.kvd, sample.kxz), a recording of complex, binary and
-// text channels (kinds.kvd), and damaged files. The values written go to
+// text channels (kinds.kvd), the viewer's recording (viewer.kvd), and damaged files. The values written go to
 // expected.json, so the tests compare arrays with what was written, not with what
 // the library reads elsewhere.
 // Usage: write_test_recordings <directory>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "testkit/AsyncIndexWriter.h"
 #include "testkit/EventStreamWriter.h"
 #include "testkit/MeasurementDataWriter.h"
+#include "testkit/OnlineLayout.h"
 #include "testkit/RecordingWriter.h"
 #include "testkit/SampleRecording.h"
 #include "testkit/SetupBuilder.h"
@@ -214,6 +216,117 @@ std::string KindsExpected(const KindsRecording& kinds) {
   return out.str();
 }
 
+// The viewer's recording: four reduced levels at IBRate 4 over 40 s at 1 kHz, in
+// three regions: the second starts inside a block and inside the level-2 and
+// level-3 intervals the first stopped in (those records hold samples of both),
+// the third after a long gap. Voltage (doubles), Current (int16, negative scale:
+// its reduced extremes come out exchanged), Torque (a quarter of the rate) and
+// Pressure (asynchronous, in the timestamp index, whose reduced items hold the
+// statistics of the signal it was taken from, not of its samples). The values are
+// noise with spikes, so extremes lie anywhere inside an interval.
+constexpr int kViewerBlockSize = 100;
+constexpr int kViewerIBRate = 4;
+constexpr int kViewerLevels = 4;
+constexpr int kViewerDivider = 4;
+constexpr int64_t kViewerPositions = 400 * kViewerBlockSize;
+const std::vector<RecordedRegion> kViewerRegions = {{0, 0, 120, 0}, {125, 40, 200, 60}, {260, 0, 400, 0}};
+
+std::vector<double> Noise(int64_t count, uint32_t seed, double scale, double spike) {
+  std::vector<double> values(static_cast<size_t>(count));
+  uint32_t state = seed;
+  for (size_t i = 0; i < values.size(); ++i) {
+    state = state * 1664525u + 1013904223u;
+    const double unit = double(state >> 8) / double(1 << 24);
+    values[i] = scale * (std::sin(double(i) / 700.0) + 0.5 * unit) + ((state >> 4) % 997 == 0 ? spike : 0.0);
+  }
+  return values;
+}
+
+void WriteViewerRecording(const std::string& path) {
+  DataLayout layout;
+  layout.blockSize = kViewerBlockSize;
+  layout.ibRate = kViewerIBRate;
+  layout.regions = kViewerRegions;
+
+  std::vector<double> voltage = Noise(kViewerPositions, 7, 10.0, 25.0);
+  std::vector<double> currentStored = Noise(kViewerPositions, 31, 3000.0, 20000.0);
+  std::vector<int16_t> current(currentStored.size());
+  for (size_t i = 0; i < current.size(); ++i) {
+    current[i] = static_cast<int16_t>(std::lround(currentStored[i]));
+    currentStored[i] = current[i];
+  }
+  // Torque: one sample per kViewerDivider positions; its statistics over an
+  // interval are those of the samples, so each position holds its sample's value.
+  const std::vector<double> torqueSamples = Noise(kViewerPositions / kViewerDivider, 99, 50.0, -400.0);
+  std::vector<double> torqueHeld(static_cast<size_t>(kViewerPositions));
+  for (size_t p = 0; p < torqueHeld.size(); ++p) torqueHeld[p] = torqueSamples[p / kViewerDivider];
+  const std::vector<double> pressureSignal = Noise(kViewerPositions, 1234, 2.0, 9.0);
+
+  std::vector<LayoutChannel> layouts(4);
+  layouts[1].valueBytes = 2;
+  layouts[1].doublePrecision = false;
+  layouts[2].srDiv = kViewerDivider;
+  layouts[3].asyncIndex = 0;
+  const OnlineLayout online = PlanOnlineLayout(kViewerBlockSize, layouts);
+
+  AsyncIndexChannelContents pressure;
+  pressure.channelIndex = 0;
+  pressure.valueSize = sizeof(double);
+  pressure.leafCapacity = 64;
+  std::vector<double> pressureValues;
+  uint32_t state = 4321;
+  for (const RecordedRegion& region : kViewerRegions) {
+    const int64_t stop = int64_t{region.stopBlock} * kViewerBlockSize + region.stopOffset;
+    for (int64_t p = int64_t{region.startBlock} * kViewerBlockSize + region.startOffset + 2; p < stop;) {
+      pressure.timestamps.push_back(double(p) / 1000.0);
+      pressureValues.push_back(pressureSignal[static_cast<size_t>(p)]);
+      state = state * 1103515245u + 12345u;
+      p += 1 + (state >> 16) % 40;
+    }
+  }
+  pressure.values = EncodeDoubles(pressureValues);
+  AsyncIndexWriter index(true);
+  index.AddChannel(pressure);
+  index.EndRecords();
+
+  const std::vector<SyncChannelSamples> samples = {
+      {online.channels[0].dbOffset, 8, 1, EncodeDoubles(voltage)},
+      {online.channels[1].dbOffset, 2, 1, EncodeInt16(current)},
+      {online.channels[2].dbOffset, 8, kViewerDivider, EncodeDoubles(torqueSamples)}};
+  const std::vector<ReducedChannelValues> reduced = {{online.channels[0].ibOffsets, true, voltage},
+                                                     {online.channels[1].ibOffsets, false, currentStored},
+                                                     {online.channels[2].ibOffsets, true, torqueHeld},
+                                                     {online.channels[3].ibOffsets, true, pressureSignal}};
+  std::vector<ReducedLevelStream> levels;
+  for (int level = 0; level < kViewerLevels; ++level) {
+    levels.push_back(BuildReducedLevel(layout, level, online.recordBytes[static_cast<size_t>(level)], reduced));
+  }
+
+  SetupBuilder setup;
+  setup.Property("SampleRate", 1000.0).Property("BlockSize", kViewerBlockSize).Property("IBRate", kViewerIBRate);
+  setup.Property("StartStoreTime", 46001.5);
+  setup.MeasurementOnlineInfo(online.blockBytes, online.RecordBytes());
+  setup.AddChannel("AI;0", "Voltage", 7).Set("Unit", "V").Set("BitCount", 64).Set("Range", 10)
+      .With(OnlineInfoRecord(layouts[0], online.channels[0]));
+  setup.AddChannel("AI;1", "Current", 2).Set("Unit", "A").Set("BitCount", 16).Set("Scale", -0.01)
+      .Set("Offset", 2.5).With(OnlineInfoRecord(layouts[1], online.channels[1]));
+  setup.AddChannel("AI;2", "Torque", 7).Set("Unit", "Nm").Set("BitCount", 64).Set("Range", 10)
+      .Set("SRDiv", kViewerDivider).With(OnlineInfoRecord(layouts[2], online.channels[2]));
+  setup.AddChannel("AI;3", "Pressure", 7).Set("Unit", "bar").Set("Async", true).Set("BitCount", 64)
+      .Set("Range", 10).With(OnlineInfoRecord(layouts[3], online.channels[3]));
+
+  Recording recording;
+  recording.setupText = setup.Text();
+  recording.measInfoText = MeasInfoText(0);
+  recording.events = RegionEventStream(layout, RegionLevelOffsets(levels, layout.regions.size()));
+  recording.Add("DBDATA", BuildDataBlocks(layout, online.blockBytes, samples));
+  for (int level = 0; level < kViewerLevels; ++level) {
+    recording.Add("IBDATA" + std::to_string(level), levels[static_cast<size_t>(level)].bytes);
+  }
+  recording.AddIndex(index.Streams());
+  WriteRecording(path, recording);
+}
+
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream file(path, std::ios::binary);
   file << text;
@@ -232,6 +345,7 @@ int main(int argc, char** argv) {
   WriteRecording(directory + "/sample.kvd", sample.recording);
   const KindsRecording kinds = Kinds();
   WriteRecording(directory + "/kinds.kvd", kinds.recording);
+  WriteViewerRecording(directory + "/viewer.kvd");
   WriteText(directory + "/expected.json",
             "{\"sample\":" + SampleExpected(sample) + ",\"kinds\":" + KindsExpected(kinds) + "}\n");
   sample.recording.zipPackaged = true;
