@@ -453,7 +453,9 @@ KV_API KVStatus KVIGetBinarySamplesCount(KVReaderHandle reader, int32_t index, i
  *  KVGetRawSamples() : the same samples as stored: the channel's data type, its
  *  sample size in bytes per value (a decoded digital-input bit or CAN signal: its
  *  decoded number in its own data type).
- *  @return : 0; 1 "Channel not stored"; 4 the file is damaged; 5 a null `data` while
+ *  @return : 0; 1 "Channel not stored", or a complex channel (nothing written: its
+ *            samples are KVComplex, read with KVGetComplexScaledSamples() or
+ *            KVGetComplexRawSamples()); 4 the file is damaged; 5 a null `data` while
  *            count is above 0; 10 a CAN channel that is neither the port channel nor
  *            a decoded signal (the buffers are filled all the same); 12 channel index
  *            out of range. */

@@ -23,6 +23,15 @@ void RequireReadableCAN(const CKVChannel& channel) {
   }
 }
 
+// A complex channel's samples are KVComplex records of 16 bytes; the plain sample
+// functions promise a double (or the stored bytes of one value) per value, so a
+// host that sized its buffer by that would be overrun.
+void RequirePlainValues(const CKVChannel& channel) {
+  if (channel.IsComplex()) {
+    throw DataReaderLibException(KVError, "Complex channel: read it with the complex sample functions");
+  }
+}
+
 }  // namespace
 
 int64_t CKVDataReader::KVGetSamplesCount(int32_t index) const {
@@ -41,11 +50,13 @@ const CKVChannel& CKVDataReader::ReadSamples(int32_t index, int64_t position, in
 
 void CKVDataReader::KVGetScaledSamples(int32_t index, int64_t position, int32_t count, double* data,
                                        double* timeStamps) const {
+  RequirePlainValues(ChannelAt(index));
   RequireReadableCAN(ReadSamples(index, position, count, data, timeStamps, ScaleType::Scaled));
 }
 
 void CKVDataReader::KVGetRawSamples(int32_t index, int64_t position, int32_t count, void* data,
                                     double* timeStamps) const {
+  RequirePlainValues(ChannelAt(index));
   RequireReadableCAN(ReadSamples(index, position, count, data, timeStamps, ScaleType::Raw));
 }
 

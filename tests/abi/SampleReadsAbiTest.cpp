@@ -245,6 +245,12 @@ TEST_F(SampleReads, ComplexSamplesScaledAndRaw) {
       EXPECT_DOUBLE_EQ(values[static_cast<size_t>(i)].im, scaled ? -k * scale + offset : -k);
     }
   }
+  // The plain functions promise one double (or one stored value) per value: a complex
+  // channel's 16-byte records would overrun a buffer sized by that.
+  std::vector<double> plain(4, -1);
+  EXPECT_EQ(KVIGetScaledSamples(reader_, phase, 0, 2, plain.data(), nullptr), KVError);
+  EXPECT_EQ(KVIGetRawSamples(reader_, phase, 0, 2, plain.data(), nullptr), KVError);
+  EXPECT_EQ(plain, std::vector<double>(4, -1));
 }
 
 // Argument checks of every sample function, on the demo recording.
