@@ -2,10 +2,16 @@
 // asynchronous channel end to end in windows, and every channel's reduced values
 // at every level, against one sequential read() of the file's bytes in the same
 // run (both warm in the page cache, or both cold with KV_BENCH_COLD=1), with the
-// peak resident memory of the read. One benchmark per recording size
-// (KV_SCALE_BYTES: file sizes in bytes, comma-separated; default 256 MiB, 1 GiB
-// and 4 GiB). The test kit writes each recording once into KV_SCALE_DIR (default
-// build/bench/scale-recordings) and later runs reuse it.
+// peak resident memory of the read (VmHWM after resetting it, where the system
+// allows). Two orders of the synchronous channels: window by window across the
+// channels (BM_ScaleRead) and channel by channel (BM_ScaleReadChannelByChannel).
+// One benchmark per recording size (KV_SCALE_BYTES: file sizes in bytes,
+// comma-separated; default 256 MiB, 1 GiB and 4 GiB). The test kit writes each
+// recording once, in a child process, into KV_SCALE_DIR (default
+// build/bench/scale-recordings) and later runs reuse it. Counters carry the
+// figures into --benchmark_format=json: elapsed and processor-time ratios, bytes
+// per second overall and by channel kind, peak and starting resident memory, the
+// write time, and the load average.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/resource.h>
