@@ -6,7 +6,8 @@
 // allows). Two orders of the synchronous channels: window by window across the
 // channels (BM_ScaleRead) and channel by channel (BM_ScaleReadChannelByChannel).
 // One benchmark per recording size (KV_SCALE_BYTES: file sizes in bytes,
-// comma-separated; default 256 MiB, 1 GiB and 4 GiB). The test kit writes each
+// comma-separated; default 256 MiB, 1 GiB and 4 GiB), windows of KV_SCALE_WINDOW
+// full-rate positions (default 100,000). The test kit writes each
 // recording once, in a child process, into KV_SCALE_DIR (default
 // build/bench/scale-recordings) and later runs reuse it. Counters carry the
 // figures into --benchmark_format=json: elapsed and processor-time ratios, bytes
@@ -40,14 +41,22 @@ using Korvane::DataReader::TestKit::ScaleRecording;
 using Clock = std::chrono::steady_clock;
 
 constexpr char kDefaultSizes[] = "268435456,1073741824,4294967296";
-// Samples per window of a sample read, records per window of a reduced read.
-constexpr int32_t kWindow = 100'000;
+// Full-rate positions per window of a sample read (KV_SCALE_WINDOW), records per
+// window of a reduced read.
+constexpr int32_t kDefaultWindow = 100'000;
 constexpr int32_t kReducedWindow = 1'000;
 constexpr size_t kBaselineChunk = size_t{1} << 20;
 // Bumped whenever ScaleRecording writes other bytes, so that stale files are not reused.
 constexpr int kRecordingVersion = 1;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+int32_t WindowFromEnvironment() {
+  const char* text = std::getenv("KV_SCALE_WINDOW");
+  const long window = text != nullptr ? std::strtol(text, nullptr, 10) : 0;
+  return window >= 10 && window <= 10'000'000 ? static_cast<int32_t>(window) : kDefaultWindow;
+}
+const int32_t kWindow = WindowFromEnvironment();
 
 std::vector<int64_t> SizesFromEnvironment() {
   const char* text = std::getenv("KV_SCALE_BYTES");
