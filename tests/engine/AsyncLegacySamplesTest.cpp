@@ -10,6 +10,7 @@
 #include <map>
 
 #include "AsyncSamplesSupport.h"
+#include "CountingContainer.h"
 #include "common/DataReaderLibException.h"
 #include "multistream/CMultiStream.h"
 
@@ -97,59 +98,6 @@ TEST(AsyncLegacyRanges, RegionWithoutBlocksCountsNothing) {
   EXPECT_GT(opened.engine().GetAsyncSamplesCount(&channel, 0, 0), 0);
   AsyncTest::CheckChannel(opened.engine(), channel, built.model, built.spans);
 }
-
-// A stream that counts the reads made through it.
-class CountingStream : public MultiStream::CBaseStream {
- public:
-  explicit CountingStream(MultiStream::CBaseStream* inner) : inner_(inner) { SetCode(inner->Code()); }
-  int64_t Seek(int64_t offset, MultiStream::EnumSeekOrigin origin) override { return inner_->Seek(offset, origin); }
-  int32_t Write(const void* data, int32_t length) override { return inner_->Write(data, length); }
-  int32_t Read(void* buffer, int32_t length) override {
-    ++reads;
-    return inner_->Read(buffer, length);
-  }
-  int32_t ReadBytesAt(int64_t position, void* buffer, int32_t length) override {
-    ++reads;
-    return inner_->ReadBytesAt(position, buffer, length);
-  }
-  int64_t Size() override { return inner_->Size(); }
-
-  int64_t reads = 0;
-
- private:
-  MultiStream::CBaseStream* inner_;
-};
-
-// A plain multi-stream file whose streams are handed out wrapped in counters.
-class CountingContainer : public MultiStream::CStreamContainer {
- public:
-  void OpenFile(const char* path) override {
-    inner_.OpenFile(path);
-    std::memcpy(DescriptionField(), inner_.Description(), MultiStream::kDescriptionChars + 1);
-  }
-  void CloseFile() override {
-    wrapped_.clear();
-    inner_.CloseFile();
-  }
-  MultiStream::CBaseStream* StreamByCode(const char* code) override {
-    const auto found = wrapped_.find(code);
-    if (found != wrapped_.end()) return found->second.get();
-    MultiStream::CBaseStream* stream = inner_.StreamByCode(code);
-    if (stream == nullptr) return nullptr;
-    return wrapped_.emplace(code, std::make_unique<CountingStream>(stream)).first->second.get();
-  }
-  int32_t GetFileVersionInt() override { return inner_.GetFileVersionInt(); }
-
-  int64_t Reads() const {
-    int64_t total = 0;
-    for (const auto& [code, stream] : wrapped_) total += stream->reads;
-    return total;
-  }
-
- private:
-  MultiStream::CMultiStream inner_;
-  std::map<std::string, std::unique_ptr<CountingStream>> wrapped_;
-};
 
 // A block costs three reads (tail, times, values): one window over everything
 // reads each block once, and consecutive windows resume at the block the window

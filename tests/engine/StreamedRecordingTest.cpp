@@ -4,10 +4,12 @@
 // recordings are written the streamed way and rely on this.
 #include <gtest/gtest.h>
 
+#include "testkit/AsyncIndexWriter.h"
 #include "testkit/ByteWriter.h"
 #include "testkit/MeasurementDataWriter.h"
 #include "testkit/RecordingWriter.h"
 #include "testkit/StreamedMeasurementData.h"
+#include "testkit/StreamedAsyncIndex.h"
 #include "testkit/StreamedRecording.h"
 #include "testkit/TempDir.h"
 
@@ -137,6 +139,54 @@ TEST(StreamedMultiStream, ContainerOptionsGiveTheSameFile) {
       back.insert(back.end(), built.bytes.begin() + at, built.bytes.begin() + at + n);
     });
     EXPECT_EQ(back, std::vector<uint8_t>(large.begin() + 100, large.begin() + 400));
+  }
+}
+
+// Each channel's time stamps: runs of equal stamps across leaf ends (the
+// duplicate-continuation flag), leaf counts that fill the levels exactly, leave
+// them ragged, or make a single leaf.
+TEST(StreamedAsyncIndex, EqualsTheIndexWrittenInMemory) {
+  struct Channel {
+    uint32_t index, valueSize, leafCapacity;
+    int64_t samples;
+  };
+  const Channel channels[] = {{4, 8, 3, 3 * 521 + 2}, {0, 4, 2, 2 * 64}, {9, 8, 512, 300}, {2, 8, 5, 0}};
+  auto timestamp = [](uint32_t channel, int64_t k) { return 0.001 * static_cast<double>(k / 4 * 3 + channel); };
+  auto value = [](uint32_t channel, int64_t k) { return static_cast<uint8_t>(k * 7 + channel); };
+
+  AsyncIndexWriter inMemory(true);
+  std::vector<GeneratedIndexChannel> generated;
+  for (const Channel& c : channels) {
+    AsyncIndexChannelContents contents;
+    contents.channelIndex = c.index;
+    contents.valueSize = c.valueSize;
+    contents.leafCapacity = c.leafCapacity;
+    for (int64_t k = 0; k < c.samples; ++k) {
+      contents.timestamps.push_back(timestamp(c.index, k));
+      for (uint32_t b = 0; b < c.valueSize; ++b) contents.values.push_back(value(c.index, k * c.valueSize + b));
+    }
+    inMemory.AddChannel(contents);
+    generated.push_back({c.index, c.valueSize, c.samples, c.leafCapacity,
+                         [&timestamp, c](int64_t k) { return timestamp(c.index, k); },
+                         [&value, c](int64_t first, int64_t count, uint8_t* out) {
+                           for (int64_t b = first * c.valueSize; b < (first + count) * c.valueSize; ++b) *out++ = value(c.index, b);
+                         }});
+  }
+  inMemory.EndRecords();
+  const AsyncIndexStreams expected = inMemory.Streams();
+
+  StreamedAsyncIndex streamed(std::move(generated));
+  const std::vector<StreamSource> sources = streamed.Sources(100);
+  const std::vector<uint8_t>* wanted[] = {&expected.valueStream, &expected.nodeStream, &expected.rootNodeStream};
+  for (size_t s = 0; s < sources.size(); ++s) {
+    SCOPED_TRACE(sources[s].code);
+    ASSERT_EQ(sources[s].size, static_cast<int64_t>(wanted[s]->size()));
+    // Pieces front to back that start and end inside leaves and nodes.
+    std::vector<uint8_t> bytes(static_cast<size_t>(sources[s].size));
+    for (size_t at = 0; at < bytes.size(); at += 100) {
+      sources[s].fill(static_cast<int64_t>(at), bytes.data() + at, std::min<size_t>(100, bytes.size() - at));
+    }
+    EXPECT_EQ(bytes, *wanted[s]);
   }
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <tuple>
 
+#include "CountingContainer.h"
 #include "EngineTestSupport.h"
 #include "common/DataReaderLibException.h"
 #include "setup/ChannelCodes.h"
@@ -262,6 +263,76 @@ TEST(SyncSampleForms, ChannelsReadInTurnDeliverTheirOwnSlices) {
       }
     }
   }
+}
+
+// A host reading every channel window by window: channels of other dividers begin
+// and end their windows a block apart where a region starts late in a block (and
+// the slow channel's windows span more blocks), so the shared blocks must be
+// extended rather than replaced: each stored block is read about once, and every
+// channel still gets its own samples.
+TEST(SyncSampleForms, ChannelsOfOtherDividersReadEachBlockAboutOnce) {
+  struct Channel {
+    const char* index;
+    int dataType;
+    int srDiv;
+    int offset;
+    std::vector<uint8_t> samples;
+  };
+  std::vector<Channel> channels = {{"AI;0", kTypeDouble, 1, 0, {}}, {"AI;1", kTypeInt16, 2, 800, {}},
+                                   {"AI;2", kTypeFloat, 10, 900, {}}};
+  constexpr int kBlockBytes = 940;
+  TestKit::DataLayout layout;
+  layout.regions = {{0, 0, 30, 0}, {35, 99, 60, 50}, {66, 75, 90, 0}};
+  std::vector<TestKit::SyncChannelSamples> stored;
+  TestKit::SetupBuilder setup;
+  setup.Property("SampleRate", kRate).Property("BlockSize", 100).Property("IBRate", 20);
+  setup.MeasurementOnlineInfo(kBlockBytes, std::vector<int>(6, 32));
+  for (Channel& c : channels) {
+    for (int64_t j = 0; j < 9100 / c.srDiv; ++j) {
+      const auto value = Encode(c.dataType, j);
+      c.samples.insert(c.samples.end(), value.begin(), value.end());
+    }
+    const int bytes = DataTypeSizeArr[static_cast<size_t>(c.dataType)];
+    stored.push_back({c.offset, bytes, c.srDiv, c.samples});
+    setup.AddChannel(c.index, c.index, c.dataType).Set("SRDiv", c.srDiv).With(
+        TestKit::OnlineInfoRecord(c.offset, std::vector<int>(6, 0)));
+  }
+  const TestKit::ReducedLevelStream level0 =
+      TestKit::BuildReducedLevel(layout, 0, 32, {{{}, true, std::vector<double>(9100)}});
+  TestKit::Recording recording;
+  recording.setupText = setup.Text();
+  recording.events = TestKit::RegionEventStream(layout, TestKit::RegionLevelOffsets({level0}, 3));
+  recording.Add("DBDATA", TestKit::BuildDataBlocks(layout, kBlockBytes, stored)).Add("IBDATA0", level0.bytes);
+  auto owned = std::make_unique<CountingContainer>();
+  CountingContainer* container = owned.get();
+  OpenedRecording opened(recording, true, std::move(owned));
+
+  constexpr int64_t kWindowPositions = 2000;
+  for (int64_t window = 0;; ++window) {
+    bool any = false;
+    for (const Channel& c : channels) {
+      const SyncCase shape{"", c.dataType, 100, c.srDiv, layout.regions, 0, 0};
+      const std::vector<int64_t> positions = SamplePositions(shape);
+      const int64_t first = window * kWindowPositions / c.srDiv;
+      const int64_t n = std::min<int64_t>(kWindowPositions / c.srDiv, static_cast<int64_t>(positions.size()) - first);
+      if (n <= 0) continue;
+      any = true;
+      const int bytes = DataTypeSizeArr[static_cast<size_t>(c.dataType)];
+      std::vector<uint8_t> raw(static_cast<size_t>(n * bytes));
+      opened.engine().GetSamples(&opened.Channel(c.index), first, static_cast<int>(n), raw.data(), nullptr,
+                                 ScaleType::Raw);
+      for (int64_t i = 0; i < n; ++i) {
+        const int64_t j = positions[static_cast<size_t>(first + i)] / c.srDiv;
+        ASSERT_EQ(std::memcmp(raw.data() + i * bytes, c.samples.data() + j * bytes, static_cast<size_t>(bytes)), 0)
+            << c.index << " sample " << first + i;
+      }
+    }
+    if (!any) break;
+  }
+  // Only the first window's first channel reads its own slices before any block is
+  // shared.
+  const int64_t storedBytes = layout.StoredBlockCount() * kBlockBytes;
+  EXPECT_LE(container->BytesOf("DBDATA"), storedBytes + storedBytes / 20 + kWindowPositions / 100 * 800);
 }
 
 // Layouts that point outside the stored streams are a corrupt file, never a read
