@@ -14,7 +14,7 @@ class CNoticeEvent : public CEventEntry {
  public:
   explicit CNoticeEvent(bool oldFormat) : CEventEntry(kNoticeEvent, oldFormat) {}
 
-  void ReadFromStream(CStream* stream) override;
+  void ReadFromStream(EventRecordReader& reader) override;
   // "Notice - " and the notice text, or "Text event" without one.
   void GetEventtext(char* out, int size) const override;
 
@@ -28,14 +28,14 @@ class CVoiceEvent : public CEventEntry {
  public:
   explicit CVoiceEvent(bool oldFormat) : CEventEntry(kVoiceEvent, oldFormat) {}
 
-  void ReadFromStream(CStream* stream) override;
+  void ReadFromStream(EventRecordReader& reader) override;
 };
 
 class CModuleEvent : public CEventEntry {
  public:
   explicit CModuleEvent(bool oldFormat) : CEventEntry(kModuleEvent, oldFormat) {}
 
-  void ReadFromStream(CStream* stream) override;
+  void ReadFromStream(EventRecordReader& reader) override;
   // The module text, or "Module action" without one.
   void GetEventtext(char* out, int size) const override;
 
@@ -49,7 +49,7 @@ class CAlarmEvent : public CEventEntry {
  public:
   explicit CAlarmEvent(bool oldFormat) : CAlarmEvent(kAlarmEvent, oldFormat) {}
 
-  void ReadFromStream(CStream* stream) override;
+  void ReadFromStream(EventRecordReader& reader) override;
 
   const std::string& alarmText() const noexcept { return alarmText_; }
   uint8_t alarmByte() const noexcept { return alarmByte_; }
