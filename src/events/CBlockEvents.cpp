@@ -14,7 +14,7 @@ inline constexpr char kModuleTag[] = "ModulS";
 inline constexpr char kAlarmTag[] = "AlarmS";
 
 // Framed text block: 0x86 tag, int32 unused, text, 0x87 tag.
-void ReadTextBlock(EventRecordReader& reader, const char* tag, bool oldFormat, std::string& text) {
+void ReadTextBlock(EventRecordReader& reader, const char* tag, bool oldFormat, EventText& text) {
   reader.FindRecordStart(tag);
   reader.ReadInt32();
   reader.ReadEventText(text, oldFormat);
@@ -29,7 +29,7 @@ void CNoticeEvent::ReadFromStream(EventRecordReader& reader) {
 }
 
 void CNoticeEvent::GetEventtext(char* out, int size) const {
-  CopyStr(out, noticeText_.empty() ? "Text event" : ("Notice - " + noticeText_).c_str(), size);
+  CopyStr(out, noticeText_.empty() ? "Text event" : ("Notice - " + noticeText_.str()).c_str(), size);
 }
 
 // Voice block: 0x86 "VoiceS", int32 unused, int32 length L, L bytes of sound, 0x87 "VoiceS".
@@ -49,7 +49,7 @@ void CModuleEvent::ReadFromStream(EventRecordReader& reader) {
 }
 
 void CModuleEvent::GetEventtext(char* out, int size) const {
-  CopyStr(out, moduleText_.empty() ? "Module action" : moduleText_.c_str(), size);
+  CopyStr(out, moduleText_.empty() ? "Module action" : moduleText_.str().c_str(), size);
 }
 
 // Alarm block: 0x86 "AlarmS", int32 unused, uint8 kept, text, 0x87 "AlarmS".

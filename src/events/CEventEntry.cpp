@@ -45,7 +45,7 @@ void CEventEntry::ReadFromStream(EventRecordReader& reader) {
     if (count < 0 || int64_t{count} * 4 > reader.RemainingBytes()) {
       throw FileCorruptException("event level offset count");
     }
-    int32_t* offsets = levelOffsets_.resize(static_cast<size_t>(count));
+    int32_t* offsets = levelOffsets_.Place(reader.Storage(), static_cast<size_t>(count));
     for (int32_t i = 0; i < count; ++i) offsets[i] = reader.ReadInt32();
   }
   if (recordVersion_ >= kSecondCodeSinceVersion) secondCode_ = reader.ReadInt32();
@@ -58,7 +58,7 @@ std::string CEventEntry::DefaultDisplayText() const {
   std::string display = FixedText(type_);
   if (!text_.empty()) {
     display += "; ";
-    display += text_;
+    display += text_.view();
   }
   return display;
 }

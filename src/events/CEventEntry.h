@@ -7,8 +7,9 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
-#include "events/LevelOffsets.h"
+#include "events/StoredSpan.h"
 #include "events/RecordPosition.h"
 
 namespace Korvane::DataReader::Events {
@@ -65,7 +66,7 @@ class CEventEntry {
   const LevelOffsets& levelOffsets() const noexcept { return levelOffsets_; }
   int32_t secondCode() const noexcept { return secondCode_; }
   // The event's own text; empty when the record stores none.
-  const std::string& text() const noexcept { return text_; }
+  std::string text() const { return text_.str(); }
   bool oldFormat() const noexcept { return oldFormat_; }
 
   // For the region repair, which moves stops and synthesizes events.
@@ -73,7 +74,7 @@ class CEventEntry {
   void setRecordVersion(int32_t version) noexcept { recordVersion_ = version; }
   void setSecondCode(int32_t code) noexcept { secondCode_ = code; }
   void setLevelOffsets(std::span<const int32_t> offsets) { levelOffsets_.assign(offsets); }
-  void setText(std::string text) { text_ = std::move(text); }
+  void setText(std::string_view text) { text_.assign(text); }
 
  protected:
   // The fixed text of the type, "; " and the event's own text when it has one.
@@ -90,7 +91,7 @@ class CEventEntry {
   bool oldFormat_;
   bool inArena_ = false;  // placed in an arena: destroyed, not deleted
   LevelOffsets levelOffsets_;
-  std::string text_;
+  EventText text_;
 };
 
 inline void EventDeleter::operator()(CEventEntry* event) const noexcept {

@@ -98,7 +98,7 @@ CKVEventHelper::~CKVEventHelper() = default;
 void CKVEventHelper::ReadFromStream(CStream* source, int32_t windowBytes) {
   listedBuilt_ = false;
   if (!counted_) CountEvents();
-  EventRecordReader reader(*source, windowBytes);
+  EventRecordReader reader(*source, windowBytes, storage_);
   const int32_t version = reader.ReadInt32();
   if (version <= 0) throw FileCorruptException("event stream version");
   // Every record takes at least kSmallestRecordBytes of the stream, so this is

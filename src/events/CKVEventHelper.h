@@ -67,6 +67,7 @@ class CKVEventHelper {
   void Clear() noexcept {
     events_.clear();
     arena_.Release();
+    storage_.Release();
     DropCounts();
   }
 
@@ -110,8 +111,10 @@ class CKVEventHelper {
   double sampleRate_ = 0;
   double startStoreOffset_ = 0;
   std::array<int32_t, kReducedLevelCount> ibRates_{};
-  // Declared before the list, so that the events are destroyed first.
+  // The events read and their texts and level offsets; declared before the list,
+  // so that the events are destroyed first.
   EventArena arena_;
+  EventArena storage_;
   EventList events_;
   // The listed events in list order, built on first use and dropped when the
   // events change.

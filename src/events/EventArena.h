@@ -1,10 +1,12 @@
-// EventArena: the memory the events read from one event stream live in. Events
-// are placed one after another in large blocks, so reading a recording's events
-// costs no allocation of its own per event; the blocks go back together when the
-// event list owner clears its list, after every event placed in them is destroyed.
+// EventArena: memory for what is read from an event stream: the events, and
+// their texts and level offsets. Each is placed behind the one before in large
+// blocks, so reading a recording's events costs no allocation of its own per
+// event; the blocks go back together when the event list owner clears its list,
+// after every event placed in them is destroyed.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -18,10 +20,16 @@ class EventArena {
   EventArena(const EventArena&) = delete;
   EventArena& operator=(const EventArena&) = delete;
 
-  // `bytes` of storage aligned for any object, valid until Release.
-  void* Allocate(size_t bytes) {
-    bytes = (bytes + kAlignment - 1) & ~(kAlignment - 1);
-    if (bytes > left_) AddBlock(bytes);
+  // `bytes` of storage aligned to `alignment` (a power of two, at most that of any
+  // object), valid until Release.
+  void* Allocate(size_t bytes, size_t alignment = alignof(std::max_align_t)) {
+    const size_t padding = (alignment - reinterpret_cast<uintptr_t>(next_) % alignment) % alignment;
+    if (bytes + padding > left_) {
+      AddBlock(bytes);
+    } else {
+      next_ += padding;
+      left_ -= padding;
+    }
     void* place = next_;
     next_ += bytes;
     left_ -= bytes;
@@ -36,8 +44,6 @@ class EventArena {
   }
 
  private:
-  static constexpr size_t kAlignment = alignof(std::max_align_t);
-
   void AddBlock(size_t bytes);
 
   std::vector<std::unique_ptr<std::byte[]>> blocks_;

@@ -23,8 +23,8 @@ constexpr uint8_t kShortIndexListMax = 7;
 
 }  // namespace
 
-EventRecordReader::EventRecordReader(MultiStream::CStream& source, int32_t windowBytes)
-    : source_(source), size_(std::max<int64_t>(source.Size(), 0)),
+EventRecordReader::EventRecordReader(MultiStream::CStream& source, int32_t windowBytes, EventArena& storage)
+    : source_(source), storage_(storage), size_(std::max<int64_t>(source.Size(), 0)),
       window_(static_cast<size_t>(std::max(windowBytes, kSmallestWindowBytes))),
       cursor_(window_.data()), end_(window_.data()) {}
 
@@ -96,7 +96,7 @@ bool EventRecordReader::SearchRecordMarker(uint8_t marker, const char* tag) {
   }
 }
 
-void EventRecordReader::ReadEventText(std::string& out, bool oldFormat) {
+void EventRecordReader::ReadEventText(EventText& out, bool oldFormat) {
   if (!Fill(4)) throw FileCorruptException("Unexpected end of stream");
   const int32_t count = ReadInt32();
   if (count < 0) throw FileCorruptException("Negative string length");
@@ -104,32 +104,35 @@ void EventRecordReader::ReadEventText(std::string& out, bool oldFormat) {
   const int64_t bytes = wide ? 2 * static_cast<int64_t>(count) : count;
   if (bytes > INT32_MAX || bytes > RemainingBytes()) throw FileCorruptException("String beyond stream end");
 
-  out.clear();
   if (bytes <= end_ - cursor_) {
-    // The whole text is in the window (the usual case): convert it in place.
+    // The whole text is in the window (the usual case): measure it, then place it.
     const uint8_t* text = cursor_;
     cursor_ += bytes;
     if (!wide) {
       const auto* zero = static_cast<const uint8_t*>(std::memchr(text, 0, static_cast<size_t>(bytes)));
-      out.assign(reinterpret_cast<const char*>(text), static_cast<size_t>(zero != nullptr ? zero - text : bytes));
+      const size_t length = zero != nullptr ? static_cast<size_t>(zero - text) : static_cast<size_t>(bytes);
+      if (char* place = out.Place(storage_, length)) std::memcpy(place, text, length);
       return;
     }
-    out.resize(static_cast<size_t>(count));
-    size_t written = 0;
-    while (written < out.size() && text[2 * written] != 0) {
-      out[written] = static_cast<char>(text[2 * written]);
-      ++written;
-    }
-    out.resize(written);
+    size_t length = 0;
+    while (length < static_cast<size_t>(count) && text[2 * length] != 0) ++length;
+    char* place = out.Place(storage_, length);
+    for (size_t i = 0; i < length; ++i) place[i] = static_cast<char>(text[2 * i]);
     return;
   }
+  // Longer than the window: place room for every character the stored bytes can
+  // hold, take the pieces as they come, and keep what came before the zero.
+  char* place = out.Place(storage_, static_cast<size_t>(count));
+  size_t length = 0;
   bool ended = false;
   for (int64_t done = 0; done < bytes;) {
     if (cursor_ == end_ && !Fill(1)) throw FileCorruptException("Unexpected end of stream");
     const int64_t take = std::min(bytes - done, static_cast<int64_t>(end_ - cursor_));
     if (!ended && !wide) {
       const auto* zero = static_cast<const uint8_t*>(std::memchr(cursor_, 0, static_cast<size_t>(take)));
-      out.append(reinterpret_cast<const char*>(cursor_), static_cast<size_t>(zero != nullptr ? zero - cursor_ : take));
+      const size_t piece = zero != nullptr ? static_cast<size_t>(zero - cursor_) : static_cast<size_t>(take);
+      std::memcpy(place + length, cursor_, piece);
+      length += piece;
       ended = zero != nullptr;
     } else if (!ended) {
       // The low byte of a code unit sits at an even offset of the text; a piece
@@ -139,12 +142,13 @@ void EventRecordReader::ReadEventText(std::string& out, bool oldFormat) {
           ended = true;
           break;
         }
-        out.push_back(static_cast<char>(cursor_[i]));
+        place[length++] = static_cast<char>(cursor_[i]);
       }
     }
     cursor_ += take;
     done += take;
   }
+  out.Truncate(length);
 }
 
 void EventRecordReader::DropExactly(int32_t length) {

@@ -8,9 +8,10 @@
 
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <vector>
 
+#include "events/EventArena.h"
+#include "events/StoredSpan.h"
 #include "multistream/CStream.h"
 
 namespace Korvane::DataReader::Events {
@@ -19,8 +20,9 @@ class EventRecordReader {
  public:
   // Reads `source` from its start, `windowBytes` at a time (at least 8: a record
   // marker and its tag are compared in place); the source must outlive the
-  // reader and not change while it is read.
-  EventRecordReader(MultiStream::CStream& source, int32_t windowBytes);
+  // reader and not change while it is read. Texts and level offsets read go to
+  // `storage`.
+  EventRecordReader(MultiStream::CStream& source, int32_t windowBytes, EventArena& storage);
 
   EventRecordReader(const EventRecordReader&) = delete;
   EventRecordReader& operator=(const EventRecordReader&) = delete;
@@ -55,10 +57,13 @@ class EventRecordReader {
   // The same search for a record end (0x87).
   bool FindRecordEnd(const char* tag) { return FindRecord(MultiStream::kRecordEndMarker, tag); }
 
-  // A length-prefixed event text into `out`: 8-bit characters in the old format,
-  // UTF-16 code units narrowed to their low byte otherwise. The text ends at its
-  // first zero character.
-  void ReadEventText(std::string& out, bool oldFormat);
+  // A length-prefixed event text into `out`, placed in the storage: 8-bit
+  // characters in the old format, UTF-16 code units narrowed to their low byte
+  // otherwise. The text ends at its first zero character.
+  void ReadEventText(EventText& out, bool oldFormat);
+
+  // Where what is read is kept (the event list owner's arena).
+  EventArena& Storage() noexcept { return storage_; }
 
   // Reads past a compact index list: a byte b <= 7 and b int16 values, or a byte
   // >= 8, a count byte and that many uint32 values.
@@ -89,6 +94,7 @@ class EventRecordReader {
   [[noreturn]] static void ThrowEndOfStream();
 
   MultiStream::CStream& source_;
+  EventArena& storage_;
   int64_t size_;
   std::vector<uint8_t> window_;
   // Stream position of window_[0]; the window's readable bytes are [cursor_, end_).

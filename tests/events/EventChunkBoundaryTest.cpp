@@ -188,7 +188,8 @@ TEST_F(EventChunkBoundaries, RecordSearchAgreesWithTheStream) {
       }
     }
     for (int32_t window = 8; window <= 20; ++window) {
-      EventRecordReader reader(Open(c.bytes), window);
+      EventArena storage;
+      EventRecordReader reader(Open(c.bytes), window, storage);
       std::vector<std::string> got;
       for (int search = 0; search < 2; ++search) {
         try {
