@@ -104,7 +104,8 @@ void CKVEventHelper::ReadFromStream(CStream* source, int32_t windowBytes) {
   // Every record takes at least kSmallestRecordBytes of the stream, so this is
   // room for as many events as the stream can hold, and no more.
   auto reserveFor = [&](int64_t records) {
-    events_.reserve(events_.size() + static_cast<size_t>(std::min(records, reader.RemainingBytes() / kSmallestRecordBytes)));
+    const int64_t room = std::clamp<int64_t>(records, 0, reader.RemainingBytes() / kSmallestRecordBytes);
+    events_.reserve(events_.size() + static_cast<size_t>(room));
   };
   auto readEvent = [&](int32_t type) {
     EventPtr event = PlaceEventOfType(type);

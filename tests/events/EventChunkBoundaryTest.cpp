@@ -205,6 +205,27 @@ TEST_F(EventChunkBoundaries, RecordSearchAgreesWithTheStream) {
   }
 }
 
+// Room for the events is reserved by what the stream can hold: a stored count,
+// whatever it says, neither reserves more nor stops the read early.
+TEST_F(EventChunkBoundaries, CountedStreamsReserveNoMoreThanTheStreamHolds) {
+  struct Case {
+    int32_t count;
+    size_t events;
+    bool failed;
+  };
+  const Case cases[] = {{INT32_MIN, 0, false}, {-1, 0, false}, {0, 0, false}, {1, 1, false}, {2, 1, true},
+                        {INT32_MAX, 1, true}};
+  TestKit::EventStreamWriter writer(2, false);
+  const std::vector<uint8_t> record = writer.RecordBytes(EventRecord{});
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bytes = ByteWriter().I32(1).I32(c.count).I32(kStartEvent).Take();
+    bytes.insert(bytes.end(), record.begin(), record.end());
+    const Outcome outcome = Read(bytes, CKVEventHelper::kReadWindowBytes);
+    EXPECT_EQ(outcome.events.size(), c.events) << c.count;
+    EXPECT_EQ(outcome.failed, c.failed) << c.count;
+  }
+}
+
 // The region list divides positions by every level's divisor, taking a shortcut
 // for positions within a block; positions that are not (negative blocks and
 // offsets, offsets past the block) must give what plain division gives.
