@@ -22,7 +22,7 @@ constexpr int32_t kEndOfEvents = -1;
 constexpr int64_t kTypeCodeBytes = 4;
 // A type code, the common record's two framings (marker and tag) and its four
 // int32 fields: the fewest bytes an event takes.
-constexpr int64_t kSmallestRecordBytes = kTypeCodeBytes + 2 * 7 + 4 * 4;
+constexpr int64_t kSmallestRecordBytes = kTypeCodeBytes + 2 * (1 + MultiStream::kRecordTagBytes) + 4 * 4;
 constexpr int kEventTextRoom = sizeof(KVEvent::event_text);
 
 bool IsListedType(int32_t type) {
