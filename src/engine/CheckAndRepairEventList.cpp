@@ -56,7 +56,7 @@ OpenStart RememberStart(const CEventEntry& start, size_t index, const StoredData
   open.index = index;
   open.block = start.position().block;
   open.position = start.position().calculatePosition(blockSize);
-  const std::vector<int32_t>& offsets = start.levelOffsets();
+  const Events::LevelOffsets& offsets = start.levelOffsets();
   for (int level = 0; level < kIBLevelCount; ++level) {
     open.levelBlock[level] = open.block / extent.midRates[level];
     open.levelOffset[level] = level < static_cast<int>(offsets.size()) ? offsets[level] : 0;
@@ -97,9 +97,9 @@ std::optional<int64_t> LastUsableBlock(const OpenStart& start, const RecordPosit
   return last;
 }
 
-std::unique_ptr<CEventEntry> Synthesize(const Events::CKVEventHelper& events, int type, const char* text,
+Events::EventPtr Synthesize(const Events::CKVEventHelper& events, int type, const char* text,
                                         int32_t block, int levelCount) {
-  std::unique_ptr<CEventEntry> event = events.CreateEventFromType(type);
+  Events::EventPtr event = events.CreateEventFromType(type);
   event->setSecondCode(kSynthesizedSecondCode);
   event->setText(text);
   event->setPosition(RecordPosition{block, 0});
@@ -185,7 +185,7 @@ bool CheckAndRepairEventList(Events::CKVEventHelper& events, const StoredDataExt
 
   if (open) {
     const int64_t end = EndOfStoredData(*open, extent);
-    std::unique_ptr<CEventEntry> stop =
+    Events::EventPtr stop =
         Synthesize(events, Events::kStopEvent, kSynthesizedStopText, ClampToBlock(end), extent.levelCount);
     if (stop->position().calculatePosition(blockSize) > open->position) {
       list.push_back(std::move(stop));

@@ -4,7 +4,6 @@
 #include "common/DataReaderLibException.h"
 #include "common/TextUtils.h"
 #include "events/EventRecordReader.h"
-#include "multistream/CStream.h"
 
 namespace Korvane::DataReader::Events {
 namespace {
@@ -15,53 +14,52 @@ inline constexpr char kModuleTag[] = "ModulS";
 inline constexpr char kAlarmTag[] = "AlarmS";
 
 // Framed text block: 0x86 tag, int32 unused, text, 0x87 tag.
-std::string ReadTextBlock(CStream& stream, const char* tag, bool oldFormat) {
-  stream.GenCheckFore64(tag);
-  ReadInt32(stream);
-  std::string text = ReadEventText(stream, oldFormat);
-  stream.GenCheckBack64(tag);
-  return text;
+void ReadTextBlock(EventRecordReader& reader, const char* tag, bool oldFormat, EventText& text) {
+  reader.FindRecordStart(tag);
+  reader.ReadInt32();
+  reader.ReadEventText(text, oldFormat);
+  reader.FindRecordEnd(tag);
 }
 
 }  // namespace
 
-void CNoticeEvent::ReadFromStream(CStream* stream) {
-  CEventEntry::ReadFromStream(stream);
-  noticeText_ = ReadTextBlock(*stream, kNoticeTag, oldFormat());
+void CNoticeEvent::ReadFromStream(EventRecordReader& reader) {
+  CEventEntry::ReadFromStream(reader);
+  ReadTextBlock(reader, kNoticeTag, oldFormat(), noticeText_);
 }
 
 void CNoticeEvent::GetEventtext(char* out, int size) const {
-  CopyStr(out, noticeText_.empty() ? "Text event" : ("Notice - " + noticeText_).c_str(), size);
+  CopyStr(out, noticeText_.empty() ? "Text event" : ("Notice - " + noticeText_.str()).c_str(), size);
 }
 
 // Voice block: 0x86 "VoiceS", int32 unused, int32 length L, L bytes of sound, 0x87 "VoiceS".
-void CVoiceEvent::ReadFromStream(CStream* stream) {
-  CEventEntry::ReadFromStream(stream);
-  stream->GenCheckFore64(kVoiceTag);
-  ReadInt32(*stream);
-  const int32_t length = ReadInt32(*stream);
+void CVoiceEvent::ReadFromStream(EventRecordReader& reader) {
+  CEventEntry::ReadFromStream(reader);
+  reader.FindRecordStart(kVoiceTag);
+  reader.ReadInt32();
+  const int32_t length = reader.ReadInt32();
   if (length < 0) throw FileCorruptException("voice block length");
-  SkipBytes(*stream, length);
-  stream->GenCheckBack64(kVoiceTag);
+  reader.SkipBytes(length);
+  reader.FindRecordEnd(kVoiceTag);
 }
 
-void CModuleEvent::ReadFromStream(CStream* stream) {
-  CEventEntry::ReadFromStream(stream);
-  moduleText_ = ReadTextBlock(*stream, kModuleTag, oldFormat());
+void CModuleEvent::ReadFromStream(EventRecordReader& reader) {
+  CEventEntry::ReadFromStream(reader);
+  ReadTextBlock(reader, kModuleTag, oldFormat(), moduleText_);
 }
 
 void CModuleEvent::GetEventtext(char* out, int size) const {
-  CopyStr(out, moduleText_.empty() ? "Module action" : moduleText_.c_str(), size);
+  CopyStr(out, moduleText_.empty() ? "Module action" : moduleText_.str().c_str(), size);
 }
 
 // Alarm block: 0x86 "AlarmS", int32 unused, uint8 kept, text, 0x87 "AlarmS".
-void CAlarmEvent::ReadFromStream(CStream* stream) {
-  CEventEntry::ReadFromStream(stream);
-  stream->GenCheckFore64(kAlarmTag);
-  ReadInt32(*stream);
-  alarmByte_ = ReadUInt8(*stream);
-  alarmText_ = ReadEventText(*stream, oldFormat());
-  stream->GenCheckBack64(kAlarmTag);
+void CAlarmEvent::ReadFromStream(EventRecordReader& reader) {
+  CEventEntry::ReadFromStream(reader);
+  reader.FindRecordStart(kAlarmTag);
+  reader.ReadInt32();
+  alarmByte_ = reader.ReadUInt8();
+  reader.ReadEventText(alarmText_, oldFormat());
+  reader.FindRecordEnd(kAlarmTag);
 }
 
 }  // namespace Korvane::DataReader::Events

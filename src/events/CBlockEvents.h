@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "events/StoredSpan.h"
+
 #include "events/CEventEntry.h"
 
 namespace Korvane::DataReader::Events {
@@ -14,51 +16,51 @@ class CNoticeEvent : public CEventEntry {
  public:
   explicit CNoticeEvent(bool oldFormat) : CEventEntry(kNoticeEvent, oldFormat) {}
 
-  void ReadFromStream(CStream* stream) override;
+  void ReadFromStream(EventRecordReader& reader) override;
   // "Notice - " and the notice text, or "Text event" without one.
   void GetEventtext(char* out, int size) const override;
 
-  const std::string& noticeText() const noexcept { return noticeText_; }
+  std::string noticeText() const { return noticeText_.str(); }
 
  private:
-  std::string noticeText_;
+  EventText noticeText_;
 };
 
 class CVoiceEvent : public CEventEntry {
  public:
   explicit CVoiceEvent(bool oldFormat) : CEventEntry(kVoiceEvent, oldFormat) {}
 
-  void ReadFromStream(CStream* stream) override;
+  void ReadFromStream(EventRecordReader& reader) override;
 };
 
 class CModuleEvent : public CEventEntry {
  public:
   explicit CModuleEvent(bool oldFormat) : CEventEntry(kModuleEvent, oldFormat) {}
 
-  void ReadFromStream(CStream* stream) override;
+  void ReadFromStream(EventRecordReader& reader) override;
   // The module text, or "Module action" without one.
   void GetEventtext(char* out, int size) const override;
 
-  const std::string& moduleText() const noexcept { return moduleText_; }
+  std::string moduleText() const { return moduleText_.str(); }
 
  private:
-  std::string moduleText_;
+  EventText moduleText_;
 };
 
 class CAlarmEvent : public CEventEntry {
  public:
   explicit CAlarmEvent(bool oldFormat) : CAlarmEvent(kAlarmEvent, oldFormat) {}
 
-  void ReadFromStream(CStream* stream) override;
+  void ReadFromStream(EventRecordReader& reader) override;
 
-  const std::string& alarmText() const noexcept { return alarmText_; }
+  std::string alarmText() const { return alarmText_.str(); }
   uint8_t alarmByte() const noexcept { return alarmByte_; }
 
  protected:
   CAlarmEvent(int32_t type, bool oldFormat) : CEventEntry(type, oldFormat) {}
 
  private:
-  std::string alarmText_;
+  EventText alarmText_;
   uint8_t alarmByte_ = 0;
 };
 

@@ -4,7 +4,6 @@
 #include "common/DataReaderLibException.h"
 #include "common/TextUtils.h"
 #include "events/EventRecordReader.h"
-#include "multistream/CStream.h"
 
 namespace Korvane::DataReader::Events {
 namespace {
@@ -34,23 +33,23 @@ CEventEntry::~CEventEntry() = default;
 // Common record: 0x86 "EventS", int32 record version, int32 block, int32 offset,
 // int32 unused, [text], [int32 count + count int32 level offsets], [int32 second
 // code], 0x87 "EventS".
-void CEventEntry::ReadFromStream(CStream* stream) {
-  stream->GenCheckFore64(kEventRecordTag);
-  recordVersion_ = ReadInt32(*stream);
-  position_.block = ReadInt32(*stream);
-  position_.offset = ReadInt32(*stream);
-  ReadInt32(*stream);
-  if (recordVersion_ >= kTextSinceVersion) text_ = ReadEventText(*stream, oldFormat_);
+void CEventEntry::ReadFromStream(EventRecordReader& reader) {
+  reader.FindRecordStart(kEventRecordTag);
+  recordVersion_ = reader.ReadInt32();
+  position_.block = reader.ReadInt32();
+  position_.offset = reader.ReadInt32();
+  reader.ReadInt32();
+  if (recordVersion_ >= kTextSinceVersion) reader.ReadEventText(text_, oldFormat_);
   if (recordVersion_ >= kLevelOffsetsSinceVersion) {
-    const int32_t count = ReadInt32(*stream);
-    if (count < 0 || int64_t{count} * 4 > RemainingBytes(*stream)) {
+    const int32_t count = reader.ReadInt32();
+    if (count < 0 || int64_t{count} * 4 > reader.RemainingBytes()) {
       throw FileCorruptException("event level offset count");
     }
-    levelOffsets_.resize(static_cast<size_t>(count));
-    for (int32_t& offset : levelOffsets_) offset = ReadInt32(*stream);
+    int32_t* offsets = levelOffsets_.Place(reader.Storage(), static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i) offsets[i] = reader.ReadInt32();
   }
-  if (recordVersion_ >= kSecondCodeSinceVersion) secondCode_ = ReadInt32(*stream);
-  stream->GenCheckBack64(kEventRecordTag);
+  if (recordVersion_ >= kSecondCodeSinceVersion) secondCode_ = reader.ReadInt32();
+  reader.FindRecordEnd(kEventRecordTag);
 }
 
 void CEventEntry::GetEventtext(char* out, int size) const { CopyStr(out, DefaultDisplayText().c_str(), size); }
@@ -59,7 +58,7 @@ std::string CEventEntry::DefaultDisplayText() const {
   std::string display = FixedText(type_);
   if (!text_.empty()) {
     display += "; ";
-    display += text_;
+    display += text_.view();
   }
   return display;
 }

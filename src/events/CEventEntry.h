@@ -4,18 +4,26 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
-#include <vector>
+#include <string_view>
 
+#include "events/StoredSpan.h"
 #include "events/RecordPosition.h"
-
-namespace Korvane::DataReader::MultiStream {
-class CStream;
-}
 
 namespace Korvane::DataReader::Events {
 
-using MultiStream::CStream;
+class CEventEntry;
+class CKVEventHelper;
+class EventRecordReader;
+
+// Deletes an event wherever it was made: on the heap, or in the event list owner's
+// arena (which then keeps the memory until it clears its list).
+struct EventDeleter {
+  void operator()(CEventEntry* event) const noexcept;
+};
+using EventPtr = std::unique_ptr<CEventEntry, EventDeleter>;
 
 // Type codes of the stored events.
 enum EventType : int32_t {
@@ -45,7 +53,7 @@ class CEventEntry {
   CEventEntry& operator=(const CEventEntry&) = delete;
 
   // Reads one stored record (the common part and what the kind adds).
-  virtual void ReadFromStream(CStream* stream);
+  virtual void ReadFromStream(EventRecordReader& reader);
 
   // Writes the display text into out: at most size - 1 characters, then zeros up to
   // size.
@@ -55,32 +63,45 @@ class CEventEntry {
   int32_t recordVersion() const noexcept { return recordVersion_; }
   const RecordPosition& position() const noexcept { return position_; }
   // For start events: one stored-record offset per reduced level, in level order.
-  const std::vector<int32_t>& levelOffsets() const noexcept { return levelOffsets_; }
+  const LevelOffsets& levelOffsets() const noexcept { return levelOffsets_; }
   int32_t secondCode() const noexcept { return secondCode_; }
   // The event's own text; empty when the record stores none.
-  const std::string& text() const noexcept { return text_; }
+  std::string text() const { return text_.str(); }
   bool oldFormat() const noexcept { return oldFormat_; }
 
   // For the region repair, which moves stops and synthesizes events.
   void setPosition(const RecordPosition& position) noexcept { position_ = position; }
   void setRecordVersion(int32_t version) noexcept { recordVersion_ = version; }
   void setSecondCode(int32_t code) noexcept { secondCode_ = code; }
-  void setLevelOffsets(std::vector<int32_t> offsets) { levelOffsets_ = std::move(offsets); }
-  void setText(std::string text) { text_ = std::move(text); }
+  void setLevelOffsets(std::span<const int32_t> offsets) { levelOffsets_.assign(offsets); }
+  void setText(std::string_view text) { text_.assign(text); }
 
  protected:
   // The fixed text of the type, "; " and the event's own text when it has one.
   std::string DefaultDisplayText() const;
 
  private:
+  friend struct EventDeleter;
+  friend class CKVEventHelper;
+
   int32_t type_;
-  bool oldFormat_;
   int32_t recordVersion_ = 0;
   RecordPosition position_;
-  std::vector<int32_t> levelOffsets_;
   int32_t secondCode_ = 0;
-  std::string text_;
+  bool oldFormat_;
+  bool inArena_ = false;  // placed in an arena: destroyed, not deleted
+  LevelOffsets levelOffsets_;
+  EventText text_;
 };
+
+inline void EventDeleter::operator()(CEventEntry* event) const noexcept {
+  if (event == nullptr) return;
+  if (event->inArena_) {
+    event->~CEventEntry();
+  } else {
+    delete event;
+  }
+}
 
 class CVStopEvent : public CEventEntry {
  public:

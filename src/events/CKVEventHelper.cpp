@@ -1,12 +1,15 @@
 // Reading the event stream, the public event list and the recorded regions.
 #include "events/CKVEventHelper.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <new>
+#include <type_traits>
+
 #include "common/DataReaderLibException.h"
 #include "events/CBlockEvents.h"
 #include "events/CTrigInfoEvent.h"
 #include "events/EventRecordReader.h"
-#include "multistream/CBufferedStream.h"
-#include "multistream/CStream.h"
 
 namespace Korvane::DataReader::Events {
 namespace {
@@ -17,6 +20,9 @@ namespace {
 constexpr int32_t kCountedStreamVersion = 1;
 constexpr int32_t kEndOfEvents = -1;
 constexpr int64_t kTypeCodeBytes = 4;
+// A type code, the common record's two framings (marker and tag) and its four
+// int32 fields: the fewest bytes an event takes.
+constexpr int64_t kSmallestRecordBytes = kTypeCodeBytes + 2 * (1 + MultiStream::kRecordTagBytes) + 4 * 4;
 constexpr int kEventTextRoom = sizeof(KVEvent::event_text);
 
 bool IsListedType(int32_t type) {
@@ -49,6 +55,28 @@ struct LevelDivisors {
   int64_t abs[kReducedLevelCount];
 };
 
+// A block's quotient and remainder by the level-0 blocks per value of every level
+// (truncating, as block / mid does). Blocks are 32-bit: a block that is not
+// negative is divided in 32 bits, and by nothing where the divisor is larger.
+struct LevelBlocks {
+  int64_t quotient[kReducedLevelCount];
+  int64_t remainder[kReducedLevelCount];
+
+  void Of(int32_t block, const LevelDivisors& divisors) {
+    for (int k = 0; k < kReducedLevelCount; ++k) {
+      const int64_t mid = divisors.mid[k];
+      if (block >= 0 && mid > block) {
+        quotient[k] = 0;
+      } else if (block >= 0) {
+        quotient[k] = static_cast<uint32_t>(block) / static_cast<uint32_t>(mid);
+      } else {
+        quotient[k] = block / mid;
+      }
+      remainder[k] = block - quotient[k] * mid;
+    }
+  }
+};
+
 LevelDivisors ComputeLevelDivisors(int32_t blockSize, const std::array<int32_t, kReducedLevelCount>& rates) {
   if (blockSize <= 0) throw FileCorruptException("block size");
   LevelDivisors divisors{};
@@ -67,52 +95,89 @@ LevelDivisors ComputeLevelDivisors(int32_t blockSize, const std::array<int32_t, 
 
 CKVEventHelper::~CKVEventHelper() = default;
 
-void CKVEventHelper::ReadFromStream(CStream* source) {
+void CKVEventHelper::ReadFromStream(CStream* source, int32_t windowBytes) {
   listedBuilt_ = false;
-  // Records are taken apart a few bytes at a time: read them through a window.
-  MultiStream::CBufferedStream buffered(*source);
-  CStream* stream = &buffered;
-  const int32_t version = ReadInt32(*stream);
+  if (!counted_) CountEvents();
+  EventRecordReader reader(*source, windowBytes, storage_);
+  const int32_t version = reader.ReadInt32();
   if (version <= 0) throw FileCorruptException("event stream version");
+  // Every record takes at least kSmallestRecordBytes of the stream, so this is
+  // room for as many events as the stream can hold, and no more.
+  auto reserveFor = [&](int64_t records) {
+    const int64_t room = std::clamp<int64_t>(records, 0, reader.RemainingBytes() / kSmallestRecordBytes);
+    events_.reserve(events_.size() + static_cast<size_t>(room));
+  };
   auto readEvent = [&](int32_t type) {
-    std::unique_ptr<CEventEntry> event = CreateEventFromType(type);
-    event->ReadFromStream(stream);
+    EventPtr event = PlaceEventOfType(type);
+    event->ReadFromStream(reader);
+    listedCount_ += IsListedType(type) ? 1 : 0;
+    stopCount_ += type == kStopEvent ? 1 : 0;
     events_.push_back(std::move(event));
   };
   if (version == kCountedStreamVersion) {
-    const int32_t count = ReadInt32(*stream);
-    for (int32_t i = 0; i < count; ++i) readEvent(ReadInt32(*stream));
+    const int32_t count = reader.ReadInt32();
+    reserveFor(count);
+    for (int32_t i = 0; i < count; ++i) readEvent(reader.ReadInt32());
     return;
   }
-  while (stream->Position() < stream->Size() - kTypeCodeBytes) {
-    const int32_t type = ReadInt32(*stream);
+  reserveFor(INT64_MAX);
+  while (reader.Position() < reader.Size() - kTypeCodeBytes) {
+    const int32_t type = reader.ReadInt32();
     if (type == kEndOfEvents) break;
     readEvent(type);
   }
 }
 
-std::unique_ptr<CEventEntry> CKVEventHelper::CreateEventFromType(int type) const {
+namespace {
+
+// Makes the event kind that `type` names with `make`, which is given a tag of the
+// kind's type.
+template <class Make>
+EventPtr MakeEventOfType(int type, Make&& make) {
   switch (type) {
-    case kStartEvent: return std::make_unique<CStartEvent>(oldFormat_);
-    case kStopEvent: return std::make_unique<CStopEvent>(oldFormat_);
-    case kTrigEvent: return std::make_unique<CTrigEvent>(oldFormat_);
-    case kVStartEvent: return std::make_unique<CVStartEvent>(oldFormat_);
-    case kVStopEvent: return std::make_unique<CVStopEvent>(oldFormat_);
-    case kKeyboardEvent: return std::make_unique<CKeyboardEvent>(oldFormat_);
-    case kNoticeEvent: return std::make_unique<CNoticeEvent>(oldFormat_);
-    case kVoiceEvent: return std::make_unique<CVoiceEvent>(oldFormat_);
-    case kModuleEvent: return std::make_unique<CModuleEvent>(oldFormat_);
-    case kAlarmEvent: return std::make_unique<CAlarmEvent>(oldFormat_);
-    case kCursorInfoEvent: return std::make_unique<CCursorInfoEvent>(oldFormat_);
-    case kAlarmLevelEvent: return std::make_unique<CAlarmLevelEvent>(oldFormat_);
+    case kStartEvent: return make(std::type_identity<CStartEvent>{});
+    case kStopEvent: return make(std::type_identity<CStopEvent>{});
+    case kTrigEvent: return make(std::type_identity<CTrigEvent>{});
+    case kVStartEvent: return make(std::type_identity<CVStartEvent>{});
+    case kVStopEvent: return make(std::type_identity<CVStopEvent>{});
+    case kKeyboardEvent: return make(std::type_identity<CKeyboardEvent>{});
+    case kNoticeEvent: return make(std::type_identity<CNoticeEvent>{});
+    case kVoiceEvent: return make(std::type_identity<CVoiceEvent>{});
+    case kModuleEvent: return make(std::type_identity<CModuleEvent>{});
+    case kAlarmEvent: return make(std::type_identity<CAlarmEvent>{});
+    case kCursorInfoEvent: return make(std::type_identity<CCursorInfoEvent>{});
+    case kAlarmLevelEvent: return make(std::type_identity<CAlarmLevelEvent>{});
     default: throw FileCorruptException("unknown event type");
   }
 }
 
+}  // namespace
+
+EventPtr CKVEventHelper::CreateEventFromType(int type) const {
+  return MakeEventOfType(type, [&]<class Kind>(std::type_identity<Kind>) { return EventPtr(new Kind(oldFormat_)); });
+}
+
+EventPtr CKVEventHelper::PlaceEventOfType(int type) {
+  return MakeEventOfType(type, [&]<class Kind>(std::type_identity<Kind>) {
+    EventPtr event(new (arena_.Allocate(sizeof(Kind))) Kind(oldFormat_));
+    event->inArena_ = true;
+    return event;
+  });
+}
+
+void CKVEventHelper::CountEvents() const noexcept {
+  listedCount_ = 0;
+  stopCount_ = 0;
+  for (const auto& event : events_) {
+    listedCount_ += IsListedType(event->type()) ? 1 : 0;
+    stopCount_ += event->type() == kStopEvent ? 1 : 0;
+  }
+  counted_ = true;
+}
+
 int CKVEventHelper::GetEventListCnt() const noexcept {
-  int count = 0;
-  for (const auto& event : events_) count += IsListedType(event->type()) ? 1 : 0;
-  return count;
+  if (!counted_) CountEvents();
+  return listedCount_;
 }
 
 void CKVEventHelper::FillEvent(const CEventEntry& event, KVEvent* out) const {
@@ -140,9 +205,8 @@ void CKVEventHelper::GetEventListItem(int position, KVEvent* out) const {
 }
 
 int CKVEventHelper::GetStartStopEventListCnt() const noexcept {
-  int count = 0;
-  for (const auto& event : events_) count += event->type() == kStopEvent ? 1 : 0;
-  return count;
+  if (!counted_) CountEvents();
+  return stopCount_;
 }
 
 // Walks the events once. A start is remembered with its level offsets, and the
@@ -157,32 +221,46 @@ void CKVEventHelper::GetStartStopEventList(KVStartStopEvent* out) const {
   if (GetStartStopEventListCnt() == 0) return;
   const LevelDivisors divisors = ComputeLevelDivisors(blockSize_, ibRates_);
   RecordPosition start;
+  LevelBlocks startBlocks;  // of the remembered start
+  startBlocks.Of(start.block, divisors);
   int64_t gaps[kReducedLevelCount] = {};
   int64_t previousEnd[kReducedLevelCount] = {};
   KVStartStopEvent region{};
+  LevelBlocks stopBlocks;
   for (const auto& event : events_) {
-    const RecordPosition& position = event->position();
-    if (event->type() == kStartEvent) {
-      start = position;
-      const std::vector<int32_t>& offsets = event->levelOffsets();
+    const int32_t type = event->type();
+    if (type == kStartEvent) {
+      start = event->position();
+      startBlocks.Of(start.block, divisors);
+      const LevelOffsets& offsets = event->levelOffsets();
       for (int k = 0; k < kReducedLevelCount; ++k) {
         region.event_first_block[k] = static_cast<size_t>(k) < offsets.size() ? offsets[k] : 0;
-        const int64_t gap = start.block / divisors.mid[k] - previousEnd[k];
+        const int64_t gap = startBlocks.quotient[k] - previousEnd[k];
         if (gap > 0) gaps[k] = CheckedAdd(gaps[k], gap);
       }
-    } else if (event->type() == kStopEvent) {
+    } else if (type == kStopEvent) {
+      const RecordPosition& position = event->position();
       region.start_pos = start.calculatePosition(blockSize_);
       region.stop_pos = position.calculatePosition(blockSize_);
       region.start_block = start.block;
       region.start_offset = start.offset;
       region.stop_block = position.block;
       region.stop_offset = position.offset;
+      // A position at a block and an offset within it, both not negative, lies in
+      // the level value that holds its block: the quotients of the blocks serve.
+      const bool startWithinBlock = start.block >= 0 && start.offset >= 0 && start.offset < blockSize_;
+      const bool stopWithinBlock = position.block >= 0 && position.offset >= 0 && position.offset < blockSize_;
+      if (stopWithinBlock) stopBlocks.Of(position.block, divisors);
       for (int k = 0; k < kReducedLevelCount; ++k) {
         const int64_t abs = divisors.abs[k];
-        const int64_t mid = divisors.mid[k];
-        region.first_index[k] = region.start_pos / abs;
-        region.end_index[k] = CheckedAdd(region.stop_pos - 1, abs) / abs;
-        region.stored_block_base[k] = CheckedMultiply(mid, CheckedAdd(start.block / mid, -gaps[k]));
+        region.first_index[k] = startWithinBlock ? startBlocks.quotient[k] : region.start_pos / abs;
+        // (stop - 1 + abs) / abs: the stop rounded up to whole values of the level.
+        const int64_t roundedUp = CheckedAdd(region.stop_pos - 1, abs);
+        region.end_index[k] = stopWithinBlock ? stopBlocks.quotient[k] +
+                                                    (stopBlocks.remainder[k] > 0 || position.offset > 0 ? 1 : 0)
+                                              : roundedUp / abs;
+        region.stored_block_base[k] =
+            CheckedMultiply(divisors.mid[k], CheckedAdd(startBlocks.quotient[k], -gaps[k]));
         previousEnd[k] = region.end_index[k];
       }
       *out++ = region;

@@ -10,13 +10,22 @@
 
 #include "KVDataReaderLib.h"
 #include "events/CEventEntry.h"
+#include "events/EventArena.h"
 #include "events/KVStartStopEvent.h"
+
+namespace Korvane::DataReader::MultiStream {
+class CStream;
+}
 
 namespace Korvane::DataReader::Events {
 
+using MultiStream::CStream;
+
 class CKVEventHelper {
  public:
-  using EventList = std::vector<std::unique_ptr<CEventEntry>>;
+  // Events read from the stream live in the owner's arena: an event taken out of
+  // the list must not outlive its owner.
+  using EventList = std::vector<EventPtr>;
 
   CKVEventHelper() = default;
   virtual ~CKVEventHelper();
@@ -29,12 +38,14 @@ class CKVEventHelper {
   bool OldFormat() const noexcept { return oldFormat_; }
 
   // Reads the whole event stream, appending its events in stored order. Events read
-  // before a corrupt record stay in the list.
-  void ReadFromStream(CStream* stream);
+  // before a corrupt record stay in the list. The stream is read in chunks of
+  // `windowBytes` (tests pass small ones to put chunk ends inside records).
+  static constexpr int32_t kReadWindowBytes = 1 << 16;
+  void ReadFromStream(CStream* stream, int32_t windowBytes = kReadWindowBytes);
 
   // A new event of the kind the type code names, or FileCorruptException for a code
   // no kind has.
-  std::unique_ptr<CEventEntry> CreateEventFromType(int type) const;
+  EventPtr CreateEventFromType(int type) const;
 
   // The measurement properties the regions are computed with: the block size, the
   // sample rate and the six reduced-level rates (entry 0 the block size, entries 1
@@ -55,17 +66,20 @@ class CKVEventHelper {
   // Deletes every event.
   void Clear() noexcept {
     events_.clear();
-    listedBuilt_ = false;
+    arena_.Release();
+    storage_.Release();
+    DropCounts();
   }
 
   // The events in stored order; the region repair edits this list in place.
   EventList& Events() noexcept {
-    listedBuilt_ = false;
+    DropCounts();
     return events_;
   }
   const EventList& Events() const noexcept { return events_; }
 
-  // Number of events the public list shows (every kind the list can hold).
+  // Number of events the public list shows (every kind the list can hold). The
+  // counts are taken in one pass on first use and kept until the events change.
   int GetEventListCnt() const noexcept;
   // Fills GetEventListCnt() records: type, time in seconds, display text.
   void GetEventList(KVEvent* out) const;
@@ -97,12 +111,27 @@ class CKVEventHelper {
   double sampleRate_ = 0;
   double startStoreOffset_ = 0;
   std::array<int32_t, kReducedLevelCount> ibRates_{};
+  // The events read and their texts and level offsets; declared before the list,
+  // so that the events are destroyed first.
+  EventArena arena_;
+  EventArena storage_;
   EventList events_;
   // The listed events in list order, built on first use and dropped when the
   // events change.
   mutable std::vector<const CEventEntry*> listed_;
   mutable bool listedBuilt_ = false;
+  // The listed and the stop events, counted on first use.
+  mutable int listedCount_ = 0;
+  mutable int stopCount_ = 0;
+  mutable bool counted_ = false;
 
+  void DropCounts() noexcept {
+    listedBuilt_ = false;
+    counted_ = false;
+  }
+  void CountEvents() const noexcept;
+  // CreateEventFromType, in the arena.
+  EventPtr PlaceEventOfType(int type);
   void FillEvent(const CEventEntry& event, KVEvent* out) const;
 };
 

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "events/EventRecordReader.h"
-#include "multistream/CStream.h"
 
 namespace Korvane::DataReader::Events {
 namespace {
@@ -17,15 +16,13 @@ constexpr int64_t kBlockTailBytes = 4 + 4 + 8 + 8 + 4 + 8 + 4;
 
 }  // namespace
 
-void CTrigInfoEvent::ReadFromStream(CStream* stream) {
-  CEventEntry::ReadFromStream(stream);
+void CTrigInfoEvent::ReadFromStream(EventRecordReader& reader) {
+  CEventEntry::ReadFromStream(reader);
   if (recordVersion() < HasInfoStreamVersion()) return;
-  if (ReadUInt8(*stream) == 0) return;
-  SkipBytes(*stream, kBlockHeadBytes);
-  uint8_t count = 0;
-  uint32_t values[MultiStream::kMaxIndexListValues];
-  stream->ReadIndexFromStream64(count, values);
-  SkipBytes(*stream, kBlockTailBytes);
+  if (reader.ReadUInt8() == 0) return;
+  reader.SkipBytes(kBlockHeadBytes);
+  reader.SkipIndexList();
+  reader.SkipBytes(kBlockTailBytes);
 }
 
 }  // namespace Korvane::DataReader::Events

@@ -10,7 +10,7 @@ class CTrigInfoEvent : public CEventEntry {
  public:
   using CEventEntry::CEventEntry;
 
-  void ReadFromStream(CStream* stream) override;
+  void ReadFromStream(EventRecordReader& reader) override;
 
   // The lowest record version that carries the trigger information block.
   virtual int32_t HasInfoStreamVersion() const noexcept { return 5; }
