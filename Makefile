@@ -93,8 +93,14 @@ bench-deps:
 # per channel, about 450 MB under TMPDIR and 1.3 GB of memory while it runs);
 # KV_BENCH_EXPORT_SAMPLES that of the export benchmark's (default 2000000 full-rate
 # samples: about 0.5 GB under TMPDIR, 0.9 GB of memory, 2 GB of CSV while it runs).
+# Each benchmark's JSON goes to BENCH_OUT, where scripts/plot_performance.py reads
+# it for the figures of doc/performance.md.
+BENCH_OUT ?= $(BUILD_DIR)/bench-results
 bench: bench-deps build
-	@for b in $(BUILD_DIR)/bench/*_bench; do echo "== $$b"; $$b; done
+	@mkdir -p $(BENCH_OUT)
+	@for b in $(BUILD_DIR)/bench/*_bench; do n=$$(basename $$b); echo "== $$n"; \
+	  $$b --benchmark_out=$(BENCH_OUT)/$$n.json --benchmark_out_format=json || exit 1; done
+	$(or $(PYTHON),/usr/bin/python3) scripts/plot_performance.py $(BENCH_OUT) $(BENCH_OUT)/performance.png
 
 # Each fuzz target for FUZZ_SECONDS seconds, starting from its committed corpus.
 fuzz:
