@@ -48,3 +48,16 @@ def kinds(files):
 
     with kvdatareader.open(files / "kinds.kvd") as recording:
         yield recording
+
+
+@pytest.fixture(scope="module")
+def served(files):
+    """The viewer's server on the viewer recording, answering on a thread of its own."""
+    from kvdatareader.viewer import server as viewer_server
+
+    server = viewer_server.start(files / "viewer.kvd")
+    thread = viewer_server.run_in_thread(server)
+    yield server
+    server.shutdown()
+    server.server_close()
+    thread.join()

@@ -15,19 +15,8 @@ import numpy as np
 import pytest
 
 import kvdatareader
-from kvdatareader.viewer import server as viewer_server
 
 RATE = 1000.0  # the recording's full rate: time stamps are positions / RATE
-
-
-@pytest.fixture(scope="module")
-def served(files):
-    server = viewer_server.start(files / "viewer.kvd")
-    thread = viewer_server.run_in_thread(server)
-    yield server
-    server.shutdown()
-    server.server_close()
-    thread.join()
 
 
 @pytest.fixture(scope="module")

@@ -16,7 +16,6 @@ import pytest
 
 import kvdatareader
 from kvdatareader.viewer import assets
-from kvdatareader.viewer import server as viewer_server
 
 CHROMIUM = "/usr/bin/chromium"
 DRIVER = "/usr/bin/chromedriver"
@@ -53,16 +52,6 @@ def browser():
     driver = webdriver.Chrome(service=Service(DRIVER), options=options)
     yield driver
     driver.quit()
-
-
-@pytest.fixture(scope="module")
-def served(files):
-    server = viewer_server.start(files / "viewer.kvd")
-    thread = viewer_server.run_in_thread(server)
-    yield server
-    server.shutdown()
-    server.server_close()
-    thread.join()
 
 
 def wait_for(condition, what, timeout=20):
