@@ -29,6 +29,9 @@ fi
 
 missing=()
 for package in "${packages[@]}"; do
+  # Node.js from other sources (such as NodeSource) brings its own npm and conflicts
+  # with Debian's npm package: an npm command on the path is enough.
+  if [ "$package" = npm ] && command -v npm >/dev/null 2>&1; then continue; fi
   status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
   [ "$status" = "install ok installed" ] || missing+=("$package")
 done
