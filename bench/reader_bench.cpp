@@ -152,6 +152,7 @@ void ReportOpen(benchmark::State& state, const OpenTimes& times, size_t channels
   state.counters["open_us_per_channel"] = times.whole.MeanNs() / perChannel;
   state.counters["open_best_us_per_channel"] = times.whole.BestNs() / perChannel;
   state.counters["open_cpu_us_per_channel"] = times.whole.CpuMeanNs() / perChannel;
+  state.counters["open_best_cpu_us_per_channel"] = times.whole.cpuBestNs / perChannel;
   state.counters["close_cpu_us_per_channel"] = times.close.CpuMeanNs() / perChannel;
   double stepsNs = 0;
   double largestOther = 0;
@@ -228,10 +229,14 @@ void BM_OpenScaling(benchmark::State& state) {
   state.counters["per_channel_cpu_36424_to_1000"] = perChannelCpu(2) / perChannelCpu(0);
   state.counters["per_channel_best_10000_to_1000"] = perChannelBest(1) / perChannelBest(0);
   state.counters["per_channel_best_36424_to_1000"] = perChannelBest(2) / perChannelBest(0);
+  auto perChannelBestCpu = [&](size_t i) { return times[i].whole.cpuBestNs / static_cast<double>(kChannels[i]); };
+  state.counters["per_channel_best_cpu_10000_to_1000"] = perChannelBestCpu(1) / perChannelBestCpu(0);
+  state.counters["per_channel_best_cpu_36424_to_1000"] = perChannelBestCpu(2) / perChannelBestCpu(0);
   for (size_t i = 0; i < kChannels.size(); ++i) {
     const std::string suffix = "_us_per_channel_" + std::to_string(kChannels[i]);
     state.counters["open_cpu" + suffix] = perChannelCpu(i) / 1000.0;
     state.counters["open_best" + suffix] = perChannelBest(i) / 1000.0;
+    state.counters["open_best_cpu" + suffix] = times[i].whole.cpuBestNs / static_cast<double>(kChannels[i]) / 1000.0;
   }
 }
 BENCHMARK(BM_OpenScaling)->Unit(benchmark::kMillisecond)->MinTime(3.0);
