@@ -6,11 +6,12 @@
 
 #include <chrono>
 
+#include "bench/BenchPhases.h"
+
 namespace Korvane::DataReader::Bench {
 
 template <class Baseline, class Subject>
 void MeasureAgainstBaseline(benchmark::State& state, Baseline&& baseline, Subject&& subject) {
-  using Clock = std::chrono::steady_clock;
   Clock::duration baselineTime{}, subjectTime{};
   for (auto _ : state) {
     const auto start = Clock::now();

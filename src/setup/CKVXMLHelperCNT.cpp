@@ -197,7 +197,7 @@ void ReadSensor(XMLElement* element, CNTSensor& sensor) {
       sensor.Sectors.push_back({sectorValues.Integer("Teeth", kCNTNotGiven), sectorValues.Integer("Gap", kCNTNotGiven)});
     }
   } else {
-    static constexpr const char* kPairs[3][2] = {{"Teeth1", "Gap1"}, {"Teeth2", "Gap2"}, {"Teeth3", "Gap3"}};
+    static constexpr SetupName kPairs[3][2] = {{"Teeth1", "Gap1"}, {"Teeth2", "Gap2"}, {"Teeth3", "Gap3"}};
     for (const auto& pair : kPairs) {
       const int teeth = values.Integer(pair[0], kCNTNotGiven);
       const int gap = values.Integer(pair[1], kCNTNotGiven);

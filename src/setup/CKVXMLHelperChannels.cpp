@@ -56,7 +56,7 @@ int SystemMonitorDevice(const std::string& indexText) {
 // letter case is it when its name is exact; only otherwise are the children
 // searched again.
 XMLElement* FindChildExactly(XMLElement* element, const SetupValueReader& values, const char* name) {
-  XMLElement* candidate = values.Find(name);
+  XMLElement* candidate = values.Find(SetupName::Of(name));
   if (candidate == nullptr) return nullptr;
   return candidate->HasName(name) ? candidate : element->FindElementZ(name);
 }
@@ -288,11 +288,16 @@ void CKVXMLHelper::FillArrayInfo(const XMLElement* arrayInfo, CKVChannel* channe
 void CKVXMLHelper::StoredChannelsUpdate(XMLElement* storedChannels) {
   for (XMLElement* entry : storedChannels->GetChildren()) {
     if (!entry->HasName("Channel")) continue;
+    // Most entries update nothing; they are passed over without looking up (and
+    // so reading) their channel.
+    const bool updatesAmpl = NeedToUpdateAmpl(entry);
+    XMLElement* online = FindElement(entry, "OnlineInfo");
+    if (!updatesAmpl && online == nullptr) continue;
     const XMLVariable* index = entry->FindVariableZ("Index");
     CKVChannel* channel = index != nullptr ? FindChannelByKVIndex(index->Value().c_str()) : nullptr;
     if (channel == nullptr) continue;
-    if (NeedToUpdateAmpl(entry)) FillAmplProps(entry, channel);
-    if (XMLElement* online = FindElement(entry, "OnlineInfo")) {
+    if (updatesAmpl) FillAmplProps(entry, channel);
+    if (online != nullptr) {
       if (!channel->OnlineInfo) channel->OnlineInfo = std::make_unique<CKVOnlineInfo>();
       FillOnlineInfo(online, channel->OnlineInfo.get());
     }

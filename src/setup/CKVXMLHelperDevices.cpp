@@ -7,6 +7,7 @@
 #include "common/DataReaderLibException.h"
 #include "common/TextUtils.h"
 #include "setup/CKVXMLHelper.h"
+#include "setup/Prefetch.h"
 #include "setup/SetupValueReader.h"
 #include "xml/XMLElement.h"
 
@@ -52,7 +53,10 @@ void CKVXMLHelper::FillOutPutChannels(XMLElement* element) {
   WalkDepthGuard guard(walkDepth_);
   bool videoSeen = false;
   const bool insideMath = element->HasName("Math");
-  for (XMLElement* child : element->GetChildren()) {
+  const auto children = element->GetChildren();
+  for (size_t i = 0; i < children.size(); ++i) {
+    if (i + 2 < children.size()) PrefetchSubtree(children[i + 1], children[i + 2]);
+    XMLElement* child = children[i];
     if (child->HasName("OutputChannel")) {
       FillChannel(child, nullptr);
     } else if (child->HasName("Port") && HasAttribute(child, "Index") && HasAttribute(child, "DICount")) {

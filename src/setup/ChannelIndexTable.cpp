@@ -19,7 +19,13 @@ uint64_t HashText(std::string_view text) noexcept { return std::hash<std::string
 void ChannelIndexTable::Build(const std::vector<std::unique_ptr<CKVChannel>>& channels) {
   Clear();
   channels_.reserve(channels.size());
-  for (const auto& channel : channels) channels_.push_back(channel.get());
+  keyStart_.reserve(channels.size() + 1);
+  keyStart_.push_back(0);
+  for (const auto& channel : channels) {
+    channels_.push_back(channel.get());
+    keyText_.append(channel->KVIndex, strnlen(channel->KVIndex, sizeof channel->KVIndex));
+    keyStart_.push_back(static_cast<uint32_t>(keyText_.size()));
+  }
   next_.assign(channels_.size(), -1);
   // At most half the slots are used, so probes stay short.
   size_t slots = 16;
@@ -27,7 +33,7 @@ void ChannelIndexTable::Build(const std::vector<std::unique_ptr<CKVChannel>>& ch
   slots_.assign(slots, Slot{0, -1, -1, -1});
   mask_ = slots - 1;
   for (size_t position = 0; position < channels_.size(); ++position) {
-    const std::string_view key = channels_[position]->KVIndex;
+    const std::string_view key = KeyAt(static_cast<int32_t>(position));
     const uint64_t hash = HashText(key);
     for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
       Slot& slot = slots_[i];
@@ -36,7 +42,7 @@ void ChannelIndexTable::Build(const std::vector<std::unique_ptr<CKVChannel>>& ch
         slot = {hash, here, here, here};
         break;
       }
-      if (slot.hash == hash && key == channels_[static_cast<size_t>(slot.first)]->KVIndex) {
+      if (slot.hash == hash && key == KeyAt(slot.first)) {
         next_[static_cast<size_t>(slot.last)] = here;
         slot.last = here;
         break;
@@ -47,6 +53,8 @@ void ChannelIndexTable::Build(const std::vector<std::unique_ptr<CKVChannel>>& ch
 
 void ChannelIndexTable::Clear() {
   channels_.clear();
+  keyText_.clear();
+  keyStart_.clear();
   next_.clear();
   slots_.clear();
   mask_ = 0;
@@ -62,7 +70,7 @@ ChannelIndexTable::Slot* ChannelIndexTable::FindSlot(const char* indexText) cons
   for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
     Slot& slot = slots_[i];
     if (slot.first < 0) return nullptr;
-    if (slot.hash == hash && text == channels_[static_cast<size_t>(slot.first)]->KVIndex) return &slot;
+    if (slot.hash == hash && text == KeyAt(slot.first)) return &slot;
   }
 }
 

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "setup/CKVChannel.h"
@@ -38,8 +40,18 @@ class ChannelIndexTable {
 
   // The slot of the (converted) index text, or null.
   Slot* FindSlot(const char* indexText) const;
+  // The index text of the channel at a list position, as the table keeps it.
+  std::string_view KeyAt(int32_t position) const noexcept {
+    const auto at = static_cast<size_t>(position);
+    return std::string_view(keyText_).substr(keyStart_[at], keyStart_[at + 1] - keyStart_[at]);
+  }
 
   std::vector<CKVChannel*> channels_;
+  // The channels' index texts one after another, so that a lookup compares texts
+  // without reading the channels themselves; keyStart_ has one more entry than
+  // there are channels.
+  std::string keyText_;
+  std::vector<uint32_t> keyStart_;
   std::vector<int32_t> next_;  // per list position: next position with the same index, -1 at the end
   mutable std::vector<Slot> slots_;
   size_t mask_ = 0;

@@ -10,12 +10,18 @@
 #include "common/DataReaderLibException.h"
 #include "common/TextUtils.h"
 #include "setup/NumberParsers.h"
+#include "setup/Prefetch.h"
 #include "xml/XMLElement.h"
 #include "xml/XMLText.h"
 
 namespace Korvane::DataReader {
 
 namespace {
+
+// The children whose memory is asked for at once, and the bytes of each: an
+// element and the content the parser placed right after it.
+constexpr size_t kPrefetchedChildren = 64;
+constexpr size_t kNodeAndContentBytes = 3 * kCacheLineBytes;
 
 // Upper case as the "C" locale has it (the reader runs in that locale).
 constexpr std::array<unsigned char, 256> kUpper = [] {
@@ -37,11 +43,42 @@ int CompareIgnoringCase(std::string_view a, std::string_view b) noexcept {
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
-// FNV-1a over the upper-cased name.
-uint32_t HashIgnoringCase(std::string_view name) noexcept {
-  uint32_t hash = 2166136261u;
-  for (const char c : name) hash = (hash ^ Upper(c)) * 16777619u;
-  return hash;
+// Whether two texts of `size` bytes hold the same bytes, compared a word at a time
+// (the last word overlapping the one before).
+bool SameBytes(const char* a, const char* b, size_t size) noexcept {
+  using SetupNameDetail::LoadLittleEndian;
+  if (size >= 8) {
+    for (size_t at = 0; at + 8 < size; at += 8) {
+      if (LoadLittleEndian(a + at, 8) != LoadLittleEndian(b + at, 8)) return false;
+    }
+    return LoadLittleEndian(a + size - 8, 8) == LoadLittleEndian(b + size - 8, 8);
+  }
+  if (size >= 4) {
+    return LoadLittleEndian(a, 4) == LoadLittleEndian(b, 4) &&
+           LoadLittleEndian(a + size - 4, 4) == LoadLittleEndian(b + size - 4, 4);
+  }
+  for (size_t i = 0; i < size; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+// Names looked up are nearly always written as the document writes them, so the
+// byte comparison settles most matches before the letter-case one.
+bool EqualIgnoringCase(std::string_view a, std::string_view b) noexcept {
+  if (a.size() != b.size()) return false;
+  return SameBytes(a.data(), b.data(), a.size()) || CompareIgnoringCase(a, b) == 0;
+}
+
+// Whether a stored text holds an entity. Most setup texts are a few bytes long,
+// for which a plain loop beats a call to memchr.
+bool HasAmpersand(std::string_view text) noexcept {
+  constexpr size_t kShortText = 32;
+  if (text.size() > kShortText) return std::memchr(text.data(), '&', text.size()) != nullptr;
+  for (const char c : text) {
+    if (c == '&') return true;
+  }
+  return false;
 }
 
 // The child's text as it reads decoded: the stored text itself when it holds no
@@ -49,7 +86,7 @@ uint32_t HashIgnoringCase(std::string_view name) noexcept {
 bool TextView(const XMLElement* child, std::string& scratch, std::string_view& text) {
   if (child == nullptr || child->GetContentsNum() == 0) return false;
   const std::string_view stored = child->GetContents()[0]->StoredText();
-  if (stored.find('&') == std::string_view::npos) {
+  if (!HasAmpersand(stored)) {
     text = stored;
   } else {
     scratch = XMLText::Decode(stored);
@@ -113,36 +150,45 @@ SetupValueReader::SetupValueReader(const XMLElement* element) {
   while (slots < 2 * static_cast<size_t>(element->GetChildrenNum())) slots *= 2;
   if (slots > kInlineSlots) overflow_.resize(slots);
   mask_ = slots - 1;
-  std::fill_n(Slots(), slots, Slot{nullptr, 0, 0, nullptr});
-  for (XMLElement* child : element->GetChildren()) {
+  std::fill_n(Slots(), slots, Slot{nullptr, nullptr, 0, 0});
+  const auto children = element->GetChildren();
+  // A large document is read from memory, not from the caches: asking for every
+  // child at once lets their memory arrive together rather than one child after
+  // another, and the value reads that follow find it (and the contents placed
+  // right after each child) in the caches.
+  for (const XMLElement* child : children.first(std::min(children.size(), kPrefetchedChildren))) {
+    PrefetchForRead(child, kNodeAndContentBytes);
+  }
+  for (XMLElement* child : children) {
     std::string_view name = child->StoredName();
-    if (name.find('&') != std::string_view::npos) name = decodedNames_.emplace_back(child->Name());
+    if (HasAmpersand(name)) name = decodedNames_.emplace_front(child->Name());
     Insert(name, child);
   }
 }
 
 void SetupValueReader::Insert(std::string_view name, XMLElement* element) {
-  const uint32_t hash = HashIgnoringCase(name);
+  const uint32_t hash = HashNameIgnoringCase(name);
   Slot* slots = Slots();
   for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
     Slot& slot = slots[i];
     if (slot.element == nullptr) {
-      slot = {name.data(), name.size(), hash, element};
+      slot = {name.data(), element, static_cast<uint32_t>(name.size()), hash};
       return;
     }
     // A later child of the same name is hidden by the first.
-    if (slot.hash == hash && CompareIgnoringCase({slot.name, slot.nameLength}, name) == 0) return;
+    if (slot.hash == hash && EqualIgnoringCase({slot.name, slot.nameLength}, name)) return;
   }
 }
 
-XMLElement* SetupValueReader::Find(std::string_view name) const {
+XMLElement* SetupValueReader::Find(SetupName wanted) const {
   if (mask_ == 0) return nullptr;
-  const uint32_t hash = HashIgnoringCase(name);
+  const std::string_view name = wanted.text();
+  const uint32_t hash = wanted.hash();
   const Slot* slots = Slots();
   for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
     const Slot& slot = slots[i];
     if (slot.element == nullptr) return nullptr;
-    if (slot.hash == hash && CompareIgnoringCase({slot.name, slot.nameLength}, name) == 0) return slot.element;
+    if (slot.hash == hash && EqualIgnoringCase({slot.name, slot.nameLength}, name)) return slot.element;
   }
 }
 
@@ -229,7 +275,7 @@ int SetupValueReader::ParseInteger(std::string_view text) {
 }
 
 bool SetupValueReader::SameNameIgnoringCase(std::string_view a, std::string_view b) noexcept {
-  return CompareIgnoringCase(a, b) == 0;
+  return EqualIgnoringCase(a, b);
 }
 
 }  // namespace Korvane::DataReader

@@ -8,10 +8,12 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <forward_list>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "setup/SetupName.h"
 
 namespace Korvane::DataReader {
 
@@ -26,22 +28,20 @@ class SetupValueReader {
   SetupValueReader& operator=(const SetupValueReader&) = delete;
 
   // The first child with that name in any letter case, or null.
-  XMLElement* Find(std::string_view name) const;
-  bool Has(std::string_view name) const { return Find(name) != nullptr; }
+  XMLElement* Find(SetupName name) const;
+  bool Has(SetupName name) const { return Find(name) != nullptr; }
 
-  std::string String(std::string_view name, const char* defaultValue) const {
-    return StringOf(Find(name), defaultValue);
-  }
+  std::string String(SetupName name, const char* defaultValue) const { return StringOf(Find(name), defaultValue); }
   // The text cut into a buffer of `capacity` bytes and zero-filled behind it.
-  void String(std::string_view name, char* out, int capacity, const char* defaultValue) const {
+  void String(SetupName name, char* out, int capacity, const char* defaultValue) const {
     StringOf(Find(name), out, capacity, defaultValue);
   }
-  int Integer(std::string_view name, int defaultValue) const { return IntegerOf(Find(name), defaultValue); }
-  int64_t Int64(std::string_view name, int64_t defaultValue) const { return Int64Of(Find(name), defaultValue); }
-  uint32_t Color(std::string_view name, uint32_t defaultValue) const { return ColorOf(Find(name), defaultValue); }
-  double Double(std::string_view name, double defaultValue) const { return DoubleOf(Find(name), defaultValue); }
-  float Float(std::string_view name, float defaultValue) const { return FloatOf(Find(name), defaultValue); }
-  bool Bool(std::string_view name, bool defaultValue) const { return BoolOf(Find(name), defaultValue); }
+  int Integer(SetupName name, int defaultValue) const { return IntegerOf(Find(name), defaultValue); }
+  int64_t Int64(SetupName name, int64_t defaultValue) const { return Int64Of(Find(name), defaultValue); }
+  uint32_t Color(SetupName name, uint32_t defaultValue) const { return ColorOf(Find(name), defaultValue); }
+  double Double(SetupName name, double defaultValue) const { return DoubleOf(Find(name), defaultValue); }
+  float Float(SetupName name, float defaultValue) const { return FloatOf(Find(name), defaultValue); }
+  bool Bool(SetupName name, bool defaultValue) const { return BoolOf(Find(name), defaultValue); }
 
   // The value of one child element (null: missing).
 
@@ -76,9 +76,9 @@ class SetupValueReader {
   // holding the first child of each name.
   struct Slot {  // trivial, so unused inline slots cost nothing
     const char* name;  // decoded
-    size_t nameLength;
-    uint32_t hash;
     XMLElement* element;  // null: free
+    uint32_t nameLength;
+    uint32_t hash;
   };
   static constexpr size_t kInlineSlots = 64;
 
@@ -88,8 +88,10 @@ class SetupValueReader {
 
   size_t mask_ = 0;  // slot count - 1; 0 without children
   Slot inline_[kInlineSlots];
-  std::vector<Slot> overflow_;             // used when the children need more slots
-  std::deque<std::string> decodedNames_;  // names that hold entities, decoded
+  std::vector<Slot> overflow_;  // used when the children need more slots
+  // Names that hold entities, decoded; list nodes never move, and an empty list
+  // allocates nothing.
+  std::forward_list<std::string> decodedNames_;
 };
 
 }  // namespace Korvane::DataReader

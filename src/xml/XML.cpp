@@ -41,6 +41,7 @@ XML::~XML() {
 void XML::Clear() {
   header_.reset();
   root_.reset();
+  arena_.reset();
   fileName_.clear();
   status_ = XML_PARSE_OK;
 }
@@ -95,7 +96,8 @@ void XML::Parse(std::string_view text) {
   }
   const size_t firstTag = body.find('<');
   if (firstTag != std::string_view::npos) {
-    root_ = XMLHelper::ParseElementTree(header_.get(), nullptr, body.substr(firstTag), status_);
+    arena_ = std::make_unique<XMLArena>();
+    root_ = XMLHelper::ParseElementTree(header_.get(), nullptr, body.substr(firstTag), status_, arena_.get());
   }
   if (root_ == nullptr) {
     if (status_ == XML_PARSE_OK) status_ = XML_PARSE_NO_HEADER;

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "xml/XMLArena.h"
 #include "xml/XMLElement.h"
 #include "xml/XMLHeader.h"
 #include "xml/XMLTypes.h"
@@ -85,6 +86,8 @@ class XML {
   void Parse(std::string_view text);
   void SetDefaults();
 
+  // Holds the parsed nodes, so it is declared before (and released after) them.
+  std::unique_ptr<XMLArena> arena_;
   std::unique_ptr<XMLHeader> header_;
   std::unique_ptr<XMLElement> root_;
   std::string fileName_;

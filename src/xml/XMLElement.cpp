@@ -36,9 +36,17 @@ XMLElement::XMLElement(XMLElement* parent, const char* text, int type, bool temp
   Reparse(text, type);
 }
 
-XMLElement::XMLElement(XMLElement* parent, std::string_view tagText) : parent_(parent) { ParseStartTag(tagText); }
+XMLElement::XMLElement(XMLElement* parent, std::string_view tagText, XMLArena* arena) : parent_(parent) {
+  ParseStartTag(tagText, arena);
+}
 
 XMLElement::~XMLElement() { DeleteChildrenIteratively(); }
+
+void XMLElement::operator delete(XMLElement* element, std::destroying_delete_t) noexcept {
+  const bool inArena = element->InArena();
+  element->~XMLElement();
+  if (!inArena) ::operator delete(element);
+}
 
 // Children are torn down without recursion and without extra memory: the walk
 // descends to a leaf by detaching each element's last child, deletes the leaf (whose
@@ -72,15 +80,21 @@ void XMLElement::Reparse(std::string_view text, int type) {
     SetElementName(std::string(text).c_str());
     return;
   }
-  ParseStartTag(text);
+  ParseStartTag(text, nullptr);
 }
 
-void XMLElement::ParseStartTag(std::string_view tag) {
+void XMLElement::ParseStartTag(std::string_view tag, XMLArena* arena) {
   size_t pos = tag.starts_with('<') ? 1 : 0;
   const size_t nameStart = pos;
-  while (pos < tag.size() && !EndsName(tag[pos])) ++pos;
+  // Only '\'', '<' and '&' can make a name's stored form differ from the name (the
+  // other characters that encoding replaces end the name).
+  bool mayNeedEncoding = false;
+  for (; pos < tag.size() && !EndsName(tag[pos]); ++pos) {
+    const char c = tag[pos];
+    mayNeedEncoding = mayNeedEncoding || c == '\'' || c == '<' || c == '&';
+  }
   const std::string_view name = tag.substr(nameStart, pos - nameStart);
-  if (XMLText::EncodedLength(name) == name.size()) {
+  if (!mayNeedEncoding || XMLText::EncodedLength(name) == name.size()) {
     name_.assign(name);
   } else {
     name_.assign(XMLText::Encode(name));
@@ -95,8 +109,10 @@ void XMLElement::ParseStartTag(std::string_view tag) {
     if (open == std::string_view::npos) return;
     const size_t close = tag.find('"', open + 1);
     if (close == std::string_view::npos) return;
-    variables_.Add(std::make_unique<XMLVariable>(this, tag.substr(pos, equals - pos),
-                                                 tag.substr(open + 1, close - open - 1)));
+    const std::string_view attributeName = tag.substr(pos, equals - pos);
+    const std::string_view attributeValue = tag.substr(open + 1, close - open - 1);
+    variables_.Add(arena != nullptr ? arena->New<XMLVariable>(this, attributeName, attributeValue)
+                                    : std::make_unique<XMLVariable>(this, attributeName, attributeValue));
     pos = close + 1;
   }
 }
@@ -229,7 +245,9 @@ int XMLElement::RemoveElement(int index) {
 
 std::unique_ptr<XMLElement> XMLElement::DetachElement(int index) {
   std::unique_ptr<XMLElement> child = children_.Release(index);
-  if (child != nullptr) child->parent_ = nullptr;
+  if (child == nullptr) return nullptr;
+  child->parent_ = nullptr;
+  if (child->SubtreeUsesArena()) child = child->Duplicate();
   return child;
 }
 

@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "xml/XMLArena.h"
 #include "xml/XMLItems.h"
 #include "xml/XMLOwnedArray.h"
 #include "xml/XMLShortText.h"
@@ -29,9 +31,15 @@ class XMLElement {
   // means "<root />". The parent is recorded, not told: AddElement attaches.
   explicit XMLElement(XMLElement* parent, const char* text = nullptr, int type = kTypeParsed,
                       bool temporal = false);
-  // An element from a start tag as the parser finds it in the source.
-  XMLElement(XMLElement* parent, std::string_view tagText);
+  // An element from a start tag as the parser finds it in the source; its
+  // attributes are placed in `arena` when one is given.
+  XMLElement(XMLElement* parent, std::string_view tagText, XMLArena* arena = nullptr);
   ~XMLElement();
+  // Deleting an element runs its destructor and frees its memory, unless it lives
+  // in an arena, which frees the memory itself.
+  void operator delete(XMLElement* element, std::destroying_delete_t) noexcept;
+  // True for an element the parser placed in its document's arena.
+  bool InArena() const noexcept { return arenaMark_.InArena(); }
 
   XMLElement(const XMLElement&) = delete;
   XMLElement& operator=(const XMLElement&) = delete;
@@ -112,6 +120,8 @@ class XMLElement {
   int RemoveComment(int index);
   int RemoveCData(int index);
   // Detaches the child at `index` and hands it to the caller (null when out of range).
+  // A child with anything in its subtree placed in the document's arena cannot
+  // outlive the document, so the caller gets a deep copy of it instead.
   std::unique_ptr<XMLElement> DetachElement(int index);
 
   // Copies the formatting into this element and every descendant (a null format
@@ -161,7 +171,10 @@ class XMLElement {
   std::unique_ptr<XMLElement> ShallowCopy() const;
   // True when name, attributes, items and child count agree.
   bool ShallowEquals(const XMLElement& other) const;
-  void ParseStartTag(std::string_view tag);
+  void ParseStartTag(std::string_view tag, XMLArena* arena);
+  // True when this element or any of its descendants, attributes or contents lives
+  // in an arena.
+  bool SubtreeUsesArena() const;
 
   // Comments and CDATA sections are rare; they live in a block of their own, made on
   // first use, which keeps the element small.
@@ -188,6 +201,8 @@ class XMLElement {
   uint64_t param_ = 0;
   Layout layout_;
   bool temporal_ = false;
+  friend class XMLArena;
+  ArenaMark arenaMark_;
 };
 
 }  // namespace Korvane::DataReader

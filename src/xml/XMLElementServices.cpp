@@ -36,6 +36,18 @@ bool XMLElement::IntegrityTest() const {
   return intact;
 }
 
+bool XMLElement::SubtreeUsesArena() const {
+  bool uses = false;
+  ForEachInSubtree(*this, [&uses](const XMLElement& element) {
+    const auto variables = element.GetVariables();
+    const auto contents = element.GetContents();
+    uses = uses || element.InArena() ||
+           std::any_of(variables.begin(), variables.end(), [](const XMLVariable* v) { return v->InArena(); }) ||
+           std::any_of(contents.begin(), contents.end(), [](const XMLContent* c) { return c->InArena(); });
+  });
+  return uses;
+}
+
 bool XMLElement::ShallowEquals(const XMLElement& other) const {
   const auto mine = GetVariables();
   const auto theirs = other.GetVariables();

@@ -8,6 +8,7 @@
 // holding its text after the first four characters, without the final "?>".
 #include "xml/XMLHelper.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -29,10 +30,24 @@ struct Markup {
   size_t end;  // just after the closing '>'
 };
 
+bool IsBlank(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 size_t Find(std::string_view text, char c, size_t from) noexcept {
   if (from >= text.size()) return npos;
   const void* hit = std::memchr(text.data() + from, c, text.size() - from);
   return hit != nullptr ? static_cast<size_t>(static_cast<const char*>(hit) - text.data()) : npos;
+}
+
+// Most runs the parser looks through (names, short values, indentation) are a few
+// bytes long, where a plain loop beats a call to memchr; longer runs go to memchr.
+constexpr size_t kShortRun = 32;
+
+size_t FindNear(std::string_view text, char c, size_t from) noexcept {
+  const size_t limit = std::min(text.size(), from + kShortRun);
+  for (size_t i = from; i < limit; ++i) {
+    if (text[i] == c) return i;
+  }
+  return Find(text, c, limit);
 }
 
 size_t EndAfter(std::string_view text, std::string_view terminator, size_t from) noexcept {
@@ -40,39 +55,75 @@ size_t EndAfter(std::string_view text, std::string_view terminator, size_t from)
   return at == npos ? npos : at + terminator.size();
 }
 
-// The first '>' at or after `from` outside double quotes. The '>' position is only
-// searched again once a quoted run has passed it, so a tag costs linear time however
-// many quoted values it has.
+size_t EndAfter(std::string_view text, char terminator, size_t from) noexcept {
+  const size_t at = FindNear(text, terminator, from);
+  return at == npos ? npos : at + 1;
+}
+
+// The first '>' at or after `from` outside double quotes, in one pass over the tag:
+// linear however many quoted values it has. npos when a quoted value is not closed.
 size_t FindTagEnd(std::string_view text, size_t from) noexcept {
-  size_t pos = from;
-  size_t gt = Find(text, '>', pos);
-  while (gt != npos) {
-    const void* quote = std::memchr(text.data() + pos, '"', gt - pos);
-    if (quote == nullptr) return gt;
-    const size_t closing = Find(text, '"', static_cast<size_t>(static_cast<const char*>(quote) - text.data()) + 1);
-    if (closing == npos) return npos;
-    pos = closing + 1;
-    if (gt < pos) gt = Find(text, '>', pos);
+  for (size_t i = from; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '>') return i;
+    if (c == '"') {
+      i = FindNear(text, '"', i + 1);
+      if (i == npos) return npos;
+    }
   }
   return npos;
 }
 
+// The run of text between markup: where the next '<' is (npos when there is none)
+// and the run's text without leading and trailing blanks, [first, end), empty when
+// the run is all blanks. One pass finds both for short runs.
+struct TextRun {
+  size_t lt;
+  size_t first;
+  size_t end;
+};
+
+TextRun ScanTextRun(std::string_view text, size_t from) noexcept {
+  const size_t limit = std::min(text.size(), from + kShortRun);
+  size_t first = npos;
+  size_t end = from;
+  size_t i = from;
+  for (; i < limit; ++i) {
+    const char c = text[i];
+    if (c == '<') return first == npos ? TextRun{i, i, i} : TextRun{i, first, end};
+    if (!IsBlank(c)) {
+      if (first == npos) first = i;
+      end = i + 1;
+    }
+  }
+  const size_t lt = Find(text, '<', i);
+  if (lt == npos) return {npos, 0, 0};
+  if (first == npos) {
+    first = i;
+    while (first < lt && IsBlank(text[first])) ++first;
+  }
+  end = lt;
+  while (end > first && IsBlank(text[end - 1])) --end;
+  return {lt, first, end};
+}
+
 Markup ScanMarkup(std::string_view text, size_t lt) noexcept {
   const std::string_view rest = text.substr(lt);
+  const char second = rest.size() > 1 ? rest[1] : '\0';
   size_t end = npos;
   MarkupKind kind = MarkupKind::Start;
-  if (rest.starts_with(kCommentOpen)) {
+  if (second == '!' && rest.starts_with(kCommentOpen)) {
     kind = MarkupKind::Comment;
     end = EndAfter(text, kCommentClose, lt + kCommentOpen.size());
-  } else if (rest.starts_with(kCDataOpen)) {
+  } else if (second == '!' && rest.starts_with(kCDataOpen)) {
     kind = MarkupKind::CData;
     end = EndAfter(text, kCDataClose, lt + kCDataOpen.size());
-  } else if (rest.starts_with("<?")) {
+  } else if (second == '?') {
     kind = MarkupKind::Instruction;
-    end = EndAfter(text, ">", lt + 2);
-  } else if (rest.starts_with("</")) {
+    end = EndAfter(text, '>', lt + 2);
+  } else if (second == '/') {
     kind = MarkupKind::Close;
-    end = EndAfter(text, ">", lt + 2);
+    end = EndAfter(text, '>', lt + 2);
   } else {
     const size_t gt = FindTagEnd(text, lt + 1);
     if (gt != npos) {
@@ -84,12 +135,23 @@ Markup ScanMarkup(std::string_view text, size_t lt) noexcept {
   return {kind, end};
 }
 
+// A content of `parent` at `position` holding `text` (already without its
+// surrounding blanks), placed in `arena` when one is given.
+void AddContentText(XMLElement* parent, std::string_view text, int position, XMLArena* arena) {
+  parent->AddContent(arena != nullptr ? arena->New<XMLContent>(parent, position, text)
+                                      : std::make_unique<XMLContent>(parent, position, text));
+}
+
 std::string_view CommentText(std::string_view markup, MarkupKind kind) noexcept {
   if (kind == MarkupKind::Comment) {
     return markup.substr(kCommentOpen.size(), markup.size() - kCommentOpen.size() - kCommentClose.size());
   }
   if (markup.size() < kInstructionPrefix + kInstructionSuffix) return {};
   return markup.substr(kInstructionPrefix, markup.size() - kInstructionPrefix - kInstructionSuffix);
+}
+
+std::unique_ptr<XMLElement> NewElement(XMLArena* arena, XMLElement* parent, std::string_view tag) {
+  return arena != nullptr ? arena->New<XMLElement>(parent, tag, arena) : std::make_unique<XMLElement>(parent, tag);
 }
 
 std::string_view UpToFirstNul(std::string_view text) noexcept {
@@ -100,7 +162,7 @@ std::string_view UpToFirstNul(std::string_view text) noexcept {
 }  // namespace
 
 std::unique_ptr<XMLElement> XMLHelper::ParseElementTree(XMLHeader* header, XMLElement* parent, std::string_view text,
-                                                        XML_PARSE_STATUS& status) {
+                                                        XML_PARSE_STATUS& status, XMLArena* arena) {
   text = UpToFirstNul(text);
   std::unique_ptr<XMLElement> root;
   // Elements whose closing tag is pending, innermost last. A null entry is an element
@@ -112,10 +174,13 @@ std::unique_ptr<XMLElement> XMLHelper::ParseElementTree(XMLHeader* header, XMLEl
   auto owner = [&]() -> XMLElement* { return open.empty() ? parent : open.back(); };
 
   while (true) {
-    const size_t lt = Find(text, '<', pos);
-    if (lt == npos) break;
+    const TextRun run = ScanTextRun(text, pos);
+    if (run.lt == npos) break;
+    const size_t lt = run.lt;
     XMLElement* current = owner();
-    if (current != nullptr) AddBlankVariable(current, text.substr(pos, lt - pos), current->GetChildrenNum());
+    if (current != nullptr && run.end > run.first) {
+      AddContentText(current, text.substr(run.first, run.end - run.first), current->GetChildrenNum(), arena);
+    }
     const Markup markup = ScanMarkup(text, lt);
     if (markup.kind == MarkupKind::Unterminated) {
       cutOff = true;
@@ -149,9 +214,9 @@ std::unique_ptr<XMLElement> XMLHelper::ParseElementTree(XMLHeader* header, XMLEl
         const std::string_view tag = markupText.substr(0, markupText.size() - 1);
         XMLElement* element = nullptr;
         if (current != nullptr) {
-          element = current->AddElement(std::make_unique<XMLElement>(current, tag));
+          element = current->AddElement(NewElement(arena, current, tag));
         } else if (open.empty() && root == nullptr) {
-          root = std::make_unique<XMLElement>(nullptr, tag);
+          root = NewElement(arena, nullptr, tag);
           element = root.get();
         }
         if (open.empty()) elementSeenAtTop = true;
@@ -164,7 +229,7 @@ std::unique_ptr<XMLElement> XMLHelper::ParseElementTree(XMLHeader* header, XMLEl
   }
   if (!cutOff) {
     XMLElement* current = owner();
-    if (current != nullptr) AddBlankVariable(current, text.substr(pos), current->GetChildrenNum());
+    if (current != nullptr) AddBlankVariable(current, text.substr(pos), current->GetChildrenNum(), arena);
   }
   // Markup cut off before the root element was complete counts as a missing closing
   // tag: some element was begun and never ended.
@@ -198,13 +263,16 @@ size_t XMLHelper::FindXMLClose(std::string_view text, size_t start) {
   }
 }
 
-void XMLHelper::AddBlankVariable(XMLElement* parent, std::string_view text, int position) {
+void XMLHelper::AddBlankVariable(XMLElement* parent, std::string_view text, int position, XMLArena* arena) {
   if (parent == nullptr) return;
-  constexpr std::string_view kBlanks = "\t\n\r ";
-  const size_t first = text.find_first_not_of(kBlanks);
-  if (first == npos) return;
-  const size_t last = text.find_last_not_of(kBlanks);
-  parent->AddContent(std::make_unique<XMLContent>(parent, position, text.substr(first, last - first + 1)));
+  // Most runs between tags are indentation; a plain loop skips them without the
+  // per-character set search of find_first_not_of.
+  size_t first = 0;
+  while (first < text.size() && IsBlank(text[first])) ++first;
+  if (first == text.size()) return;
+  size_t end = text.size();
+  while (IsBlank(text[end - 1])) --end;
+  AddContentText(parent, text.substr(first, end - first), position, arena);
 }
 
 }  // namespace Korvane::DataReader

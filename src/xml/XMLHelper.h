@@ -9,6 +9,7 @@
 #include <memory>
 #include <string_view>
 
+#include "xml/XMLArena.h"
 #include "xml/XMLElement.h"
 #include "xml/XMLHeader.h"
 #include "xml/XMLTypes.h"
@@ -23,9 +24,10 @@ class XMLHelper {
   // root, 1 after it). With a parent, top-level elements and items are added to it and
   // null is returned. Sets `status` to XML_PARSE_ERROR when an element is left open
   // (its closing tag is missing) or markup is cut off before the root element is
-  // complete; leaves it otherwise.
+  // complete; leaves it otherwise. Elements, attributes and contents are placed in
+  // `arena` when one is given (which must then outlive them), else each on the heap.
   static std::unique_ptr<XMLElement> ParseElementTree(XMLHeader* header, XMLElement* parent, std::string_view text,
-                                                      XML_PARSE_STATUS& status);
+                                                      XML_PARSE_STATUS& status, XMLArena* arena = nullptr);
 
   // The position just after the markup that ends the element or item starting at the
   // first '<' at or after `start`: after its matching closing tag for a start tag
@@ -35,8 +37,8 @@ class XMLHelper {
 
   // Adds `text` to `parent` as a content at `position` once leading and trailing tabs,
   // line feeds, carriage returns and spaces are removed; nothing without a parent or
-  // when nothing is left.
-  static void AddBlankVariable(XMLElement* parent, std::string_view text, int position);
+  // when nothing is left. The content is placed in `arena` when one is given.
+  static void AddBlankVariable(XMLElement* parent, std::string_view text, int position, XMLArena* arena = nullptr);
 };
 
 }  // namespace Korvane::DataReader

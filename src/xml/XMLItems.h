@@ -4,9 +4,11 @@
 #pragma once
 
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 
+#include "xml/XMLArena.h"
 #include "xml/XMLShortText.h"
 #include "xml/XMLTypes.h"
 
@@ -54,6 +56,20 @@ class XMLContent : public XMLTextItem {
   void SetValue(const char* text, int raw = 0);
 
   std::unique_ptr<XMLContent> Duplicate() const { return std::make_unique<XMLContent>(*this); }
+
+  // Deleting a content runs its destructor and frees its memory, unless it lives
+  // in an arena, which frees the memory itself.
+  void operator delete(XMLContent* content, std::destroying_delete_t) noexcept {
+    const bool inArena = content->InArena();
+    content->~XMLContent();
+    if (!inArena) ::operator delete(content);
+  }
+  // True for a content the parser placed in its document's arena.
+  bool InArena() const noexcept { return arenaMark_.InArena(); }
+
+ private:
+  friend class XMLArena;
+  ArenaMark arenaMark_;
 };
 
 class XMLComment : public XMLTextItem {

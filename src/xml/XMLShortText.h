@@ -42,6 +42,13 @@ class XMLShortText {
   // Throws std::length_error for a text of 4 GiB or more.
   void assign(std::string_view text) {
     if (text.size() > UINT32_MAX) throw std::length_error("XML text too long");
+    if (size_ == 0 && text.size() <= kInlineBytes) {
+      // Nothing to free and nothing of this object's own in `text`: the parser's
+      // case, one copy.
+      if (!text.empty()) std::memcpy(local_, text.data(), text.size());
+      size_ = static_cast<uint32_t>(text.size());
+      return;
+    }
     // Copy before freeing: `text` may point into this object's own storage.
     if (text.size() > kInlineBytes) {
       char* block = new char[text.size()];

@@ -24,6 +24,8 @@ constexpr std::array<NamedEntity, 5> kNamedEntities = {{
 }};
 
 constexpr size_t kMaxReferenceDigits = 10;
+// Texts shorter than this are searched with a plain loop rather than memchr.
+constexpr size_t kShortText = 32;
 constexpr uint32_t kReplacementCharacter = 0xFFFD;
 
 int HexDigitValue(char c) noexcept {
@@ -88,6 +90,16 @@ size_t DecodeNumericReference(std::string_view text, char* out, size_t& written)
     written = WriteUtf8(IsScalarValue(value) ? static_cast<uint32_t>(value) : kReplacementCharacter, out);
   }
   return pos;
+}
+
+// Whether the text holds an '&'. Names and values are mostly short, for which a
+// plain loop beats a call to memchr.
+bool HasAmpersand(std::string_view text) noexcept {
+  if (text.size() >= kShortText) return text.find('&') != std::string_view::npos;
+  for (const char c : text) {
+    if (c == '&') return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -210,8 +222,9 @@ std::string Encode(std::string_view text) {
 }
 
 bool DecodedEquals(std::string_view stored, std::string_view plain) {
-  if (stored.find('&') == std::string_view::npos) return stored == plain;
+  // Decoding never lengthens a text.
   if (plain.size() > stored.size()) return false;
+  if (!HasAmpersand(stored)) return stored == plain;
   std::array<char, 256> small;
   std::string large;
   char* buffer = small.data();

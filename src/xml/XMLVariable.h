@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 
+#include "xml/XMLArena.h"
 #include "xml/XMLShortText.h"
 #include "xml/XMLTypes.h"
 
@@ -62,6 +64,16 @@ class XMLVariable {
   // A copy with the same texts, owned by no element.
   std::unique_ptr<XMLVariable> Duplicate() const;
 
+  // Deleting an attribute runs its destructor and frees its memory, unless it lives
+  // in an arena, which frees the memory itself.
+  void operator delete(XMLVariable* variable, std::destroying_delete_t) noexcept {
+    const bool inArena = variable->InArena();
+    variable->~XMLVariable();
+    if (!inArena) ::operator delete(variable);
+  }
+  // True for an attribute the parser placed in its document's arena.
+  bool InArena() const noexcept { return arenaMark_.InArena(); }
+
  private:
   XMLShortText name_;
   XMLShortText value_;
@@ -69,6 +81,8 @@ class XMLVariable {
   bool hasName_ = true;
   bool hasValue_ = true;
   bool temporal_ = false;
+  friend class XMLArena;
+  ArenaMark arenaMark_;
 };
 
 }  // namespace Korvane::DataReader

@@ -1,6 +1,7 @@
 # The xml subsystem lists its sources here.
 target_sources(kv_xml PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/XML.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/XMLArena.cpp
   ${CMAKE_CURRENT_LIST_DIR}/XMLConvenience.cpp
   ${CMAKE_CURRENT_LIST_DIR}/XMLElement.cpp
   ${CMAKE_CURRENT_LIST_DIR}/XMLElementExport.cpp

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "testkit/TempDir.h"
 #include "testkit/XmlTextWriter.h"
@@ -318,6 +319,59 @@ TEST(XMLHelper, AddBlankVariableTrimsAndNeedsParent) {
   ASSERT_EQ(parent.GetContentsNum(), 1);
   EXPECT_EQ(parent.GetContents()[0]->StoredText(), "a b");
   EXPECT_EQ(parent.GetContents()[0]->GetEP(), 3);
+}
+
+// Runs of text, names and quoted values shorter and longer than the stretch the
+// parser scans byte by byte before it searches in bulk: the same tree either way.
+TEST(XMLParse, LongAndShortRunsGiveTheSameTree) {
+  struct Case {
+    std::string run;      // the text inside <a>
+    std::string content;  // what the element keeps of it; "" for no content
+  };
+  const std::string blanks40 = std::string(20, ' ') + std::string(10, '\t') + std::string(10, '\n');
+  const std::vector<Case> cases = {
+      {"", ""},
+      {"x", "x"},
+      {std::string(31, ' ') + "z", "z"},
+      {std::string(32, ' ') + "z", "z"},
+      {std::string(33, ' ') + "z ", "z"},
+      {blanks40, ""},
+      {blanks40 + "mid" + blanks40, "mid"},
+      {"x" + blanks40 + "y", "x" + blanks40 + "y"},
+      {std::string(31, 'w') + "\r\n", std::string(31, 'w')},
+      {std::string(45, 'w') + "\r\n", std::string(45, 'w')},
+  };
+  const std::vector<std::string> values = {"v", std::string(31, 'q') + ">", std::string(40, 'q') + ">" + "/" + "\t",
+                                           std::string(100, 'r')};
+  for (const Case& c : cases) {
+    for (const std::string& value : values) {
+      const std::string text = "<?xml?><a k=\"" + value + "\">" + c.run + "</a" + std::string(40, ' ') + "><b/>";
+      XML xml;
+      xml.LoadText(text.c_str());
+      const XMLElement& a = Root(xml);
+      SCOPED_TRACE(text);
+      EXPECT_EQ(xml.ParseStatus(), XML_PARSE_OK);
+      EXPECT_EQ(a.Name(), "a");
+      ASSERT_EQ(a.GetVariableNum(), 1);
+      EXPECT_EQ(a.GetVariables()[0]->Value(), value);
+      EXPECT_EQ(a.GetChildrenNum(), 0);
+      if (c.content.empty()) {
+        EXPECT_EQ(a.GetContentsNum(), 0);
+      } else {
+        ASSERT_EQ(a.GetContentsNum(), 1);
+        EXPECT_EQ(ContentOf(a), c.content);
+      }
+    }
+  }
+}
+
+TEST(XMLParse, QuotedValueWithoutItsClosingQuoteCutsTheParseOff) {
+  for (const std::string& value : {std::string("abc>"), std::string(60, 'a') + ">"}) {
+    XML xml;
+    xml.LoadText(("<?xml?><a v=\"" + value + "text</a>").c_str());
+    EXPECT_EQ(xml.ParseStatus(), XML_PARSE_ERROR);
+    EXPECT_EQ(Root(xml).Name(), "root");
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "xml/XML.h"
+#include "xml/XMLText.h"
 
 namespace Korvane::DataReader {
 namespace {
@@ -95,6 +96,35 @@ TEST(XMLEncode, NumericReferencePassesUnchanged) {
 TEST(XMLEncode, DecodeUndoesEncode) {
   const std::string text = "<tag attr=\"v\"> R&D 'quoted' </tag>";
   EXPECT_EQ(Decode(Encode(text)), text);
+}
+
+// Stored names compared with plain ones: decoded when they hold entities, and a
+// stored text never decodes to something longer.
+TEST(XMLText, DecodedEqualsComparesTheDecodedText) {
+  struct Case {
+    std::string stored;
+    std::string plain;
+    bool equal;
+  };
+  const std::string longName(40, 'n');
+  const std::vector<Case> cases = {
+      {"abc", "abc", true},
+      {"abc", "abd", false},
+      {"ab", "abc", false},
+      {"abc", "ab", false},
+      {"a&amp;b", "a&b", true},
+      {"a&amp;b", "a&amp;b", false},
+      {"a&b", "a&b", true},
+      {"&#0", "\xEF\xBF\xBD", true},  // as long as stored, yet decoded differently
+      {"&#0", "&#0", false},
+      {longName, longName, true},
+      {longName + "&lt;", longName + "<", true},
+      {longName + "&lt;", longName + "&lt;", false},
+      {"", "", true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(XMLText::DecodedEquals(c.stored, c.plain), c.equal) << c.stored << " / " << c.plain;
+  }
 }
 
 }  // namespace
