@@ -3,7 +3,7 @@ page's requests for two channels (at once, as the page sends them) over the
 whole recording, a stretch where the finest reduced level gives about one value
 per pixel, a zoomed-in window drawn from the samples' extremes and one drawn from
 the samples themselves. Each view is asked once cold (right after the server
-started) and then `--repeats` times; the median and worst are printed with what
+started and its readers warmed up) and then `--repeats` times; the median and worst are printed with what
 was read and the load average.
 
     /usr/bin/python3 python/bench/bench_viewer.py RECORDING [--channels 0 7] [--width 1600]
@@ -66,6 +66,8 @@ def main():
     started = time.perf_counter()
     server = viewer_server.start(arguments.recording)
     opened = time.perf_counter() - started
+    server.viewer.warming.join()
+    warmed = time.perf_counter() - started - opened
     viewer_server.run_in_thread(server)
     summary = server.viewer.summary
     first = min([0.0] + [region[0] for region in summary["regions"]])
@@ -81,7 +83,8 @@ def main():
              ("zoomed in to samples", middle - span / 2000, middle + span / 2000)]
     size = os.path.getsize(arguments.recording)
     print(f"{arguments.recording}: {size / 1e9:.2f} GB, {len(summary['channels'])} channels, "
-          f"{last - first:.0f} s; server ready in {opened * 1000:.0f} ms")
+          f"{last - first:.0f} s; server ready in {opened * 1000:.0f} ms, readers warmed "
+          f"{warmed * 1000:.0f} ms later")
     print(f"channels {arguments.channels}, {arguments.width} px wide; load average "
           f"{' '.join(f'{x:.2f}' for x in os.getloadavg())}")
     for name, t0, t1 in views:

@@ -239,3 +239,53 @@ def test_view_of_a_missing_file_fails_as_the_library_refuses(files):
     finished = subprocess.run([sys.executable, "-m", "kvdatareader", "view", str(files / "missing.kvd"),
                                "--no-browser"], capture_output=True, text=True, timeout=60)
     assert finished.returncode == 1 and "missing.kvd" in finished.stderr
+
+
+def test_warming_up_reads_the_last_samples_on_every_reader_and_waits_for_lent_ones(files, monkeypatch):
+    from kvdatareader.channel import Channel
+    from kvdatareader.viewer.server import ReaderPool
+
+    reads = []
+    real_read = Channel.read
+
+    def read(channel, start=0, count=None, **options):
+        reads.append((id(channel._recording), channel.index, start, len(channel)))
+        return real_read(channel, start, count, **options)
+
+    monkeypatch.setattr(Channel, "read", read)
+    pool = ReaderPool(files / "viewer.kvd", size=2)
+    try:
+        with pool.reader() as lent:
+            warming = threading.Thread(target=pool.warm, args=([0, 2],))
+            warming.start()
+            warming.join(timeout=0.5)
+            assert warming.is_alive()  # it waits for the reader a request holds
+            first = lent
+        warming.join(timeout=30)
+        assert not warming.is_alive()
+        assert len(pool._opened) == 2 and first in pool._opened
+        expected = {(id(reader), index) for reader in pool._opened for index in (0, 2)}
+        assert {(reader, index) for reader, index, _, _ in reads} == expected
+        assert all(start == count - 1 for _, _, start, count in reads)
+    finally:
+        pool.close()
+
+
+def test_closing_the_pool_while_it_warms_up_stops_the_warm_up(files):
+    from kvdatareader.viewer.server import ReaderPool
+
+    pool = ReaderPool(files / "viewer.kvd", size=2)
+    failures = []
+
+    def warm():
+        try:
+            pool.warm(list(range(3)) * 200, budget=60)
+        except Exception as error:  # noqa: BLE001 - the test reports whatever escaped
+            failures.append(error)
+
+    warming = threading.Thread(target=warm)
+    warming.start()
+    pool.close()
+    warming.join(timeout=30)
+    assert not warming.is_alive() and not failures
+    assert all(reader.closed for reader in pool._opened)

@@ -23,6 +23,7 @@ import re
 import secrets
 import sys
 import threading
+import time
 import urllib.parse
 
 from .. import recording as recordings
@@ -48,31 +49,74 @@ class ReaderPool:
     def __init__(self, path, size=2):
         self.path = path
         self._size = size
-        self._lock = threading.Lock()
+        self._changed = threading.Condition()
         self._opened = [recordings.open(path)]  # opening once up front shows a bad file at start
-        self._free = queue.LifoQueue()
-        self._free.put(self._opened[0])
+        self._idle = list(self._opened)
+        self._opening = 0
+        self._closing = False
 
     @contextlib.contextmanager
-    def reader(self):
-        try:
-            reader = self._free.get_nowait()
-        except queue.Empty:
-            reader = None
-            with self._lock:
-                if len(self._opened) < self._size:
-                    reader = recordings.open(self.path)
-                    self._opened.append(reader)
-            if reader is None:
-                reader = self._free.get()
+    def reader(self, wanted=None):
+        """Lends a reader (`wanted`, a reader of the pool, waits for that one)."""
+        reader = self._take(wanted)
         try:
             yield reader
         finally:
-            self._free.put(reader)
+            with self._changed:
+                self._idle.append(reader)
+                self._changed.notify_all()
+
+    def _take(self, wanted):
+        with self._changed:
+            while True:
+                if wanted is None and self._idle:
+                    return self._idle.pop()
+                if wanted is not None and any(reader is wanted for reader in self._idle):
+                    self._idle = [reader for reader in self._idle if reader is not wanted]
+                    return wanted
+                if wanted is None and len(self._opened) + self._opening < self._size:
+                    self._opening += 1
+                    break
+                self._changed.wait()
+        try:
+            reader = recordings.open(self.path)
+        finally:
+            with self._changed:
+                self._opening -= 1
+        with self._changed:
+            self._opened.append(reader)
+        return reader
+
+    def warm(self, indexes, budget=2.0):
+        """Reads the last sample of each channel in `indexes` on every reader of the
+        pool, lending a reader for one read at a time, for at most `budget` seconds
+        per reader. A reader finds a page far into a stream without a page table by
+        following the stream's pages from its start, once: a fraction of a second on
+        gigabytes. Done here, right after the start, no view waits for it."""
+        with contextlib.ExitStack() as held:
+            # Borrowing as many readers as the pool holds opens all of them.
+            readers = [held.enter_context(self.reader()) for _ in range(self._size)]
+        for reader in readers:
+            deadline = time.monotonic() + budget
+            for index in indexes:
+                if time.monotonic() > deadline:
+                    break
+                with self.reader(reader):
+                    if self._closing:
+                        return
+                    channel = reader[index]
+                    try:
+                        if len(channel):
+                            channel.read(len(channel) - 1, 1)
+                    except KVError:
+                        pass  # a damaged channel: its views say so
 
     def close(self):
-        for reader in self._opened:
-            reader.close()
+        """Closes every reader once it is back from its loan."""
+        self._closing = True
+        for reader in list(self._opened):
+            with self.reader(reader):
+                reader.close()
 
 
 def plottable(channel):
@@ -90,6 +134,20 @@ class Viewer:
         with self.pool.reader() as recording:
             self.summary = self._summary(recording)
         self.channels = {entry["index"]: entry for entry in self.summary["channels"]}
+        self.warming = None
+
+    def warm_up(self):
+        """Reads ahead on a thread of its own (ReaderPool.warm): the last sample of one
+        synchronous channel, which reaches the end of the block stream all of them
+        share, and of each asynchronous channel, whose samples have streams of their
+        own."""
+        kinds = [(entry["kind"], entry["index"]) for entry in self.summary["channels"]]
+        indexes = [index for kind, index in kinds if kind == "sync"][:1]
+        indexes += [index for kind, index in kinds if kind == "async"]
+        thread = threading.Thread(target=self.pool.warm, args=(indexes,), name="kvdatareader-viewer-warm-up",
+                                  daemon=True)
+        thread.start()
+        self.warming = thread
 
     def close(self):
         self.pool.close()
@@ -280,7 +338,9 @@ def start(path, port=0, verbose=False):
     """A server on the recording, listening but not yet serving (serve_forever())."""
     viewer = Viewer(path)
     try:
-        return ViewerServer(viewer, port, verbose)
+        server = ViewerServer(viewer, port, verbose)
+        viewer.warm_up()
+        return server
     except OSError as error:
         viewer.close()
         raise ValueError(f"cannot listen on 127.0.0.1:{port}: {error.strerror or error}") from None
