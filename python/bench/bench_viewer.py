@@ -3,8 +3,8 @@ page's requests for two channels (at once, as the page sends them) over the
 whole recording, a stretch where the finest reduced level gives about one value
 per pixel, a zoomed-in window drawn from the samples' extremes and one drawn from
 the samples themselves. Each view is asked once cold (right after the server
-started and its readers warmed up) and then `--repeats` times; the median and worst are printed with what
-was read and the load average.
+started and its readers warmed up) and then `--repeats` times; the median and
+worst are printed with what was read and the load average.
 
     /usr/bin/python3 python/bench/bench_viewer.py RECORDING [--channels 0 7] [--width 1600]
 
