@@ -114,6 +114,15 @@ def test_the_page_draws_two_channels_zoomed_in_twice_and_reads_out_a_sample(brow
     wait_for(lambda: voltage.get_attribute("data-mode") == "samples", "the samples of Voltage")
     view = driver.execute_script("return [state.view.t0, state.view.t1]")
     assert 7.5 < view[0] < view[1] < 10.5 and view[1] - view[0] < 1.5, view
+    # The keys: - doubles the span around its middle, + halves it back, → pans a quarter.
+    keyed = []
+    for key in ("-", "+", Keys.ARROW_RIGHT, Keys.ARROW_LEFT):
+        ActionChains(driver).send_keys(key).perform()
+        keyed.append(driver.execute_script("return [state.view.t0, state.view.t1]"))
+    span = view[1] - view[0]
+    assert keyed[0] == pytest.approx([view[0] - span / 2, view[1] + span / 2])
+    assert keyed[1] == pytest.approx(view) and keyed[3] == pytest.approx(view)
+    assert keyed[2] == pytest.approx([view[0] + span / 4, view[1] + span / 4])
     wait_for(lambda: int(pressure.get_attribute("data-drawn") or 0) > 0, "Pressure's samples")
 
     wait_for(lambda: coloured_pixels(driver, voltage, (31, 119, 180)) > 200, "Voltage's trace")

@@ -242,6 +242,27 @@ function attachMouse(plot) {
   }, true);
 }
 
+// The keys: arrows pan by a quarter of the view, + and - zoom around its middle,
+// Home shows the whole recording; typing in the filter box is left alone.
+const KEY_ACTIONS = {
+  ArrowLeft: (t0, t1) => [t0 - (t1 - t0) / 4, t1 - (t1 - t0) / 4],
+  ArrowRight: (t0, t1) => [t0 + (t1 - t0) / 4, t1 + (t1 - t0) / 4],
+  "+": (t0, t1) => [t0 + (t1 - t0) / 4, t1 - (t1 - t0) / 4],
+  "=": (t0, t1) => [t0 + (t1 - t0) / 4, t1 - (t1 - t0) / 4],
+  "-": (t0, t1) => [t0 - (t1 - t0) / 2, t1 + (t1 - t0) / 2],
+  Home: () => [state.whole.t0, state.whole.t1],
+};
+
+function attachKeys() {
+  window.addEventListener("keydown", (event) => {
+    const action = KEY_ACTIONS[event.key];
+    if (!action || event.ctrlKey || event.metaKey || event.altKey) return;
+    if (event.target.closest && event.target.closest("input:not([type=checkbox]), textarea")) return;
+    event.preventDefault();
+    setView(...action(state.view.t0, state.view.t1));
+  });
+}
+
 // ----- readout --------------------------------------------------------------
 
 function formatTime(t) {
@@ -299,6 +320,7 @@ async function start() {
   if (!(state.whole.t1 > state.whole.t0)) state.whole.t1 = state.whole.t0 + 1;
   state.view = { ...state.whole };
   buildChannelList();
+  attachKeys();
   $("whole").addEventListener("click", () => setView(state.whole.t0, state.whole.t1));
   window.addEventListener("resize", () => {
     for (const plot of state.plots.values()) plot.u.setSize({ width: plotWidth(), height: PLOT_HEIGHT });
