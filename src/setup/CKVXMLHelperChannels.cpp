@@ -3,10 +3,12 @@
 // then derived, laid out and bound to the channel it is decoded from. Stored
 // channels are found through an index by channel index text built once, so
 // opening stays linear in the number of channels.
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -14,6 +16,7 @@
 #include "common/TextUtils.h"
 #include "setup/CKVXMLHelper.h"
 #include "setup/KVIndex.h"
+#include "setup/SetupFieldReader.h"
 #include "setup/SetupValueReader.h"
 #include "xml/XML.h"
 
@@ -52,11 +55,26 @@ int SystemMonitorDevice(const std::string& indexText) {
   return device >= 0 && device <= std::numeric_limits<int>::max() ? static_cast<int>(device) : -1;
 }
 
-// The first child named exactly `name`. The first child of that name in any
-// letter case is it when its name is exact; only otherwise are the children
-// searched again.
-XMLElement* FindChildExactly(XMLElement* element, const SetupValueReader& values, const char* name) {
-  XMLElement* candidate = values.Find(SetupName::Of(name));
+// The child names a channel definition is read by, in any letter case.
+constexpr SetupFieldNames kDefinitionNames(std::to_array<std::string_view>({
+    "Used", "Stored", "Index", "Properties", "CustomProps", "OriginalKorvaneIndex", "ChannelPath", "Name",
+    "LogicalName", "Unit", "Description", "DisplayColor", "SRDiv", "DataType", "SRDivType", "Scale", "Offset",
+    "OrigScale", "OrigOffset", "Async", "AsyncDivider", "ComplexIBBuffers", "SingleValue", "Shown",
+    "DisplayFormat", "CalcSingleValue", "ExpectedAsyncRate", "StoredFirstAsyncIBLevel", "ForceSinglePrecision",
+    "SigBitCount", "BitCount", "BitsLog", "Bits", "BitNo", "StartBit", "BitLength", "CANDataType",
+    "DataDirection", "MultiplexType", "MultiplexValue", "DLC", "RealScale", "RealOffset", "Range",
+    "SecondScale", "ArrayInfo", "OfflineInfo", "OnlineInfo"}));
+using DefinitionValues = SetupFieldReader<kDefinitionNames>;
+
+// The values a definition takes from the element that encloses it.
+constexpr SetupFieldNames kParentNames(
+    std::to_array<std::string_view>({"UseCustomScaleForSingleValues", "AmplScale", "AmplOffset", "CustomRange"}));
+using ParentFieldValues = SetupFieldReader<kParentNames>;
+
+// The first child named exactly `name`, given the first child of that name in
+// any letter case: that one is it when its name is exact; only otherwise are
+// the children searched again.
+XMLElement* FindChildExactly(XMLElement* element, XMLElement* candidate, const char* name) {
   if (candidate == nullptr) return nullptr;
   return candidate->HasName(name) ? candidate : element->FindElementZ(name);
 }
@@ -133,7 +151,7 @@ CKVChannel* CKVXMLHelper::FindChannelByKVIndex(const char* indexText, int n) con
 }
 
 CKVChannel* CKVXMLHelper::FillChannel(XMLElement* element, CKVChannel* channel) {
-  const SetupValueReader values(element);
+  const DefinitionValues values(element);
   std::string indexText;
   if (channel == nullptr) {
     const bool used = values.Bool("Used", false);
@@ -147,14 +165,17 @@ CKVChannel* CKVXMLHelper::FillChannel(XMLElement* element, CKVChannel* channel) 
     indexText = channel->KVIndex;
   }
 
-  channel->SetDefinitionElements(element, FindChildExactly(element, values, "Properties"));
-  if (XMLElement* customProps = FindChildExactly(element, values, "CustomProps")) ReadCustomProps(customProps, channel);
+  channel->SetDefinitionElements(element, FindChildExactly(element, values.Find("Properties"), "Properties"));
+  if (XMLElement* customProps = FindChildExactly(element, values.Find("CustomProps"), "CustomProps")) {
+    ReadCustomProps(customProps, channel);
+  }
   channel->IndexText = indexText;
 
-  channel->OriginalKorvaneIndex = values.String("OriginalKorvaneIndex", "");
-  channel->ChannelPath = values.String("ChannelPath", "");
+  values.AssignString("OriginalKorvaneIndex", channel->OriginalKorvaneIndex, "");
+  values.AssignString("ChannelPath", channel->ChannelPath, "");
   values.String("Name", channel->Name, CKVChannel::kNameBytes, "");
-  channel->LogicalName = values.String("LogicalName", "").substr(0, CKVChannel::kLogicalNameChars);
+  values.AssignString("LogicalName", channel->LogicalName, "");
+  if (channel->LogicalName.size() > CKVChannel::kLogicalNameChars) channel->LogicalName.resize(CKVChannel::kLogicalNameChars);
   values.String("Unit", channel->Unit, CKVChannel::kUnitBytes, "");
   values.String("Description", channel->Description, CKVChannel::kDescriptionBytes, "");
   channel->DisplayColor = values.Color("DisplayColor", 0);
@@ -239,7 +260,7 @@ CKVXMLHelper::ParentValues CKVXMLHelper::ReadParentValues(const XMLElement* pare
     const auto found = parentValues_.find(parent);
     if (found != parentValues_.end()) return found->second;
   }
-  const SetupValueReader values(parent);
+  const ParentFieldValues values(parent);
   ParentValues read;
   read.useCustomScaleForSingleValues = values.Bool("UseCustomScaleForSingleValues", false);
   read.amplScale = values.Double("AmplScale", 1);

@@ -10,6 +10,10 @@
 namespace Korvane::DataReader {
 
 inline constexpr size_t kCacheLineBytes = 64;
+// The children of an element whose memory is asked for at once, and the bytes of
+// each: an element and the content the parser placed right after it.
+inline constexpr size_t kPrefetchedChildren = 64;
+inline constexpr size_t kNodeAndContentBytes = 3 * kCacheLineBytes;
 
 // The `bytes` from `at`, for reading.
 inline void PrefetchForRead(const void* at, size_t bytes) noexcept {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/SetupFieldReader.h"
 #include "setup/SetupName.h"
 #include "setup/SetupValueReader.h"
 #include "xml/XML.h"
@@ -62,6 +63,48 @@ TEST(SetupValueReader, FindsWhatALinearSearchFinds) {
       EXPECT_EQ(values.Find(SetupName::Of(wanted)), expected) << wanted << " with " << fillers << " fillers";
     }
   }
+}
+
+// Names known when the code is compiled: each distinct in any letter case.
+constexpr SetupFieldNames kListed(std::to_array<std::string_view>({
+    "sCaLe", "OFFSET", "a", "AB", "abc", "ABCD", "abcdE", "ABCDEFG", "abcdefgH", "ABCDEFGHI", "abcdefghijklmnoP",
+    "ABCDEFGHIJKLMNOPQ", "amplifierscalemin", "AMPLIFIERSCALEMAX", "ExpectedAsyncRATE",
+    "usecustomscaleforsinglevalues", "b@", "b`", "x[", "x{", "Y_", "Y\x7F", "na&me", "NA&ME2", "q<r", "onlyonce",
+    "Scal", "Scalee", "abcdefghijklmnopqr", "AmplifierScaleMid", "Na&amp;me", "B'", "Filler7", "filler69"}));
+using ListedValues = SetupFieldReader<kListed>;
+
+TEST(SetupFieldReader, FiledChildIsWhatALinearSearchFinds) {
+  struct Case {
+    ListedValues::Field field;
+    const char* name;
+  };
+  const Case cases[] = {{"sCaLe", "sCaLe"}, {"OFFSET", "OFFSET"}, {"a", "a"}, {"AB", "AB"}, {"abc", "abc"},
+                        {"ABCD", "ABCD"}, {"abcdE", "abcdE"}, {"ABCDEFG", "ABCDEFG"}, {"abcdefgH", "abcdefgH"},
+                        {"ABCDEFGHI", "ABCDEFGHI"}, {"abcdefghijklmnoP", "abcdefghijklmnoP"},
+                        {"ABCDEFGHIJKLMNOPQ", "ABCDEFGHIJKLMNOPQ"}, {"amplifierscalemin", "amplifierscalemin"},
+                        {"AMPLIFIERSCALEMAX", "AMPLIFIERSCALEMAX"}, {"ExpectedAsyncRATE", "ExpectedAsyncRATE"},
+                        {"usecustomscaleforsinglevalues", "usecustomscaleforsinglevalues"}, {"b@", "b@"},
+                        {"b`", "b`"}, {"x[", "x["}, {"x{", "x{"}, {"Y_", "Y_"}, {"Y\x7F", "Y\x7F"},
+                        {"na&me", "na&me"}, {"NA&ME2", "NA&ME2"}, {"q<r", "q<r"}, {"onlyonce", "onlyonce"},
+                        {"Scal", "Scal"}, {"Scalee", "Scalee"}, {"abcdefghijklmnopqr", "abcdefghijklmnopqr"},
+                        {"AmplifierScaleMid", "AmplifierScaleMid"}, {"Na&amp;me", "Na&amp;me"}, {"B'", "B'"},
+                        {"Filler7", "Filler7"}, {"filler69", "filler69"}};
+  for (const int fillers : {0, 70}) {
+    std::string text = "<?xml?><e>";
+    for (const std::string& name : kChildNames) text += "<" + name + ">" + name + "</" + name + ">";
+    for (int i = 0; i < fillers; ++i) text += "<Filler" + std::to_string(i) + "/>";
+    text += "</e>";
+    XML xml;
+    xml.LoadText(text.c_str());
+    const XMLElement& e = *xml.GetRootElement();
+    const ListedValues values(&e);
+    for (const Case& c : cases) {
+      EXPECT_EQ(values.Find(c.field), LinearFind(e, c.name)) << c.name << " with " << fillers << " fillers";
+    }
+  }
+  const ListedValues none(nullptr);
+  EXPECT_EQ(none.Find("sCaLe"), nullptr);
+  EXPECT_EQ(none.Integer("sCaLe", 7), 7);
 }
 
 TEST(SetupValueReader, NamesWrittenInTheCodeHashAsAtRunTime) {
