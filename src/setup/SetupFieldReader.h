@@ -30,6 +30,7 @@ class SetupFieldNames {
   consteval explicit SetupFieldNames(const std::array<std::string_view, N>& names) : names_(names) {
     slots_.fill(-1);
     for (size_t field = 0; field < N; ++field) {
+      if (names_[field].find('&') != std::string_view::npos) listsAmpersand_ = true;
       hashes_[field] = HashNameIgnoringCase(names_[field]);
       size_t i = hashes_[field] & kMask;
       while (slots_[i] >= 0) {
@@ -42,6 +43,9 @@ class SetupFieldNames {
   }
 
   static constexpr size_t size() noexcept { return N; }
+  // Whether a listed name holds '&'. When none does, a stored child name that
+  // holds one cannot equal a listed name as stored, only decoded.
+  constexpr bool ListsAmpersand() const noexcept { return listsAmpersand_; }
 
   // The place of a name written in the code; a name not in the list does not
   // compile.
@@ -80,6 +84,7 @@ class SetupFieldNames {
   std::array<std::string_view, N> names_;
   std::array<uint32_t, N> hashes_{};
   std::array<int16_t, kSlots> slots_{};
+  bool listsAmpersand_ = false;
 };
 
 template <const auto& kNames>
@@ -105,7 +110,14 @@ class SetupFieldReader {
     }
     for (XMLElement* child : children) {
       const std::string_view stored = child->StoredName();
-      const int field = SetupValueReader::HoldsEntity(stored) ? kNames.Lookup(child->Name()) : kNames.Lookup(stored);
+      int field;
+      if constexpr (kNames.ListsAmpersand()) {
+        field = SetupValueReader::HoldsEntity(stored) ? kNames.Lookup(child->Name()) : kNames.Lookup(stored);
+      } else {
+        // Nearly every name holds no entity and is found as stored.
+        field = kNames.Lookup(stored);
+        if (field < 0 && SetupValueReader::HoldsEntity(stored)) field = kNames.Lookup(child->Name());
+      }
       if (field >= 0 && found_[static_cast<size_t>(field)] == nullptr) found_[static_cast<size_t>(field)] = child;
     }
   }

@@ -238,6 +238,8 @@ double SetupValueReader::DoubleOf(const XMLElement* child, double defaultValue) 
   std::string scratch;
   std::string_view text;
   if (!TextView(child, scratch, text)) return defaultValue;
+  double value = 0;
+  if (ParsePlainDecimal(text, value)) return value;
   return WithTerminatedText(text, [](const char* terminated) { return stod_s(terminated); });
 }
 
