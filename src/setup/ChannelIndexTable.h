@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,27 +32,33 @@ class ChannelIndexTable {
   CKVChannel* FindUnfilled(const char* indexText);
 
  private:
+  // A lookup in a table far larger than the caches costs a cache miss for each
+  // piece of memory it reads: the slot, then the key it compares with, then the
+  // channel. Slots are therefore small, and each channel's key is a record of
+  // its own that fits one cache line.
   struct Slot {
-    uint64_t hash;
+    uint32_t hash;
     int32_t first;     // list position of the first channel with this index; -1: free
-    int32_t last;      // of the last one, while building
     int32_t unfilled;  // no channel before this one (in the chain) is unfilled
   };
+  // The index text of one channel: the text, then its length in the last byte.
+  static constexpr size_t kKeyBytes = CKVChannel::kKVIndexBytes;
+  static_assert(kKeyBytes <= 64 && 64 % kKeyBytes == 0, "a key record lies in one cache line");
 
   // The slot of the (converted) index text, or null.
   Slot* FindSlot(const char* indexText) const;
   // The index text of the channel at a list position, as the table keeps it.
   std::string_view KeyAt(int32_t position) const noexcept {
-    const auto at = static_cast<size_t>(position);
-    return std::string_view(keyText_).substr(keyStart_[at], keyStart_[at + 1] - keyStart_[at]);
+    const char* record = keys_.get() + static_cast<size_t>(position) * kKeyBytes;
+    return std::string_view(record, static_cast<unsigned char>(record[kKeyBytes - 1]));
   }
 
   std::vector<CKVChannel*> channels_;
-  // The channels' index texts one after another, so that a lookup compares texts
-  // without reading the channels themselves; keyStart_ has one more entry than
-  // there are channels.
-  std::string keyText_;
-  std::vector<uint32_t> keyStart_;
+  // One key record per list position, aligned to its size.
+  struct AlignedDelete {
+    void operator()(char* block) const noexcept { ::operator delete[](block, std::align_val_t{kKeyBytes}); }
+  };
+  std::unique_ptr<char[], AlignedDelete> keys_;
   std::vector<int32_t> next_;  // per list position: next position with the same index, -1 at the end
   mutable std::vector<Slot> slots_;
   size_t mask_ = 0;
