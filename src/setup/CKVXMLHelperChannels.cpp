@@ -11,6 +11,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "common/DataReaderLibException.h"
 #include "common/TextUtils.h"
@@ -66,6 +67,13 @@ constexpr SetupFieldNames kDefinitionNames(std::to_array<std::string_view>({
     "SecondScale", "ArrayInfo", "OfflineInfo", "OnlineInfo"}));
 using DefinitionValues = SetupFieldReader<kDefinitionNames>;
 
+// The values of a stored-channel entry, and the children that make the entry
+// update its channel once the definitions are read.
+constexpr SetupFieldNames kStoredEntryNames(std::to_array<std::string_view>({
+    "AsyncSamples", "Scale", "Offset", "AmplifierScaleMin", "AmplifierScaleMax", "AmplScale", "AmplOffset",
+    "AmplShortInfo", "OnlineInfo"}));
+using StoredEntryValues = SetupFieldReader<kStoredEntryNames>;
+
 // The values a definition takes from the element that encloses it.
 constexpr SetupFieldNames kParentNames(
     std::to_array<std::string_view>({"UseCustomScaleForSingleValues", "AmplScale", "AmplOffset", "CustomRange"}));
@@ -105,6 +113,10 @@ void CKVXMLHelper::FillChannelList() {
   if (stored == nullptr) throw FileCorruptException("setup without System/KorvaneSetup/StoredChannels");
 
   ClearChannels();
+  channels_.reserve(static_cast<size_t>(stored->GetChildrenNum()));
+  // The entries that update their channel (few), found while each entry is read
+  // anyway rather than by a second pass over all of them.
+  std::vector<XMLElement*> updatingEntries;
   for (XMLElement* entry : stored->GetChildren()) {
     if (!entry->HasName("Channel")) continue;
     const XMLVariable* index = entry->FindVariableZ("Index");
@@ -112,24 +124,30 @@ void CKVXMLHelper::FillChannelList() {
     auto channel = std::make_unique<CKVChannel>();
     channel->ChannelNumber = GetChannelCount();
     channel->SetKVIndex(index->Value().c_str());
-    const SetupValueReader values(entry);
+    const StoredEntryValues values(entry);
     channel->AsyncSamples = values.Int64("AsyncSamples", 0);
     channel->Scale = values.Double("Scale", std::numeric_limits<double>::infinity());
     channel->Offset = values.Double("Offset", std::numeric_limits<double>::infinity());
+    if (values.Has("AmplifierScaleMin") || values.Has("AmplifierScaleMax") || values.Has("AmplScale") ||
+        values.Has("AmplOffset") || values.Has("AmplShortInfo") || values.Has("OnlineInfo")) {
+      updatingEntries.push_back(entry);
+    }
     channels_.push_back(std::move(channel));
   }
   channelIndex_.Build(channels_);
 
   FillOutPutChannels(setup);
   if (project != nullptr) FillVariables(project->FindElementZ(kVariables));
-  StoredChannelsUpdate(stored);
+  for (XMLElement* entry : updatingEntries) UpdateStoredChannel(entry);
 
+  // Initiate changes nothing but its own channel and throws nothing, so each
+  // channel is checked while it is in the caches.
   for (const auto& channel : channels_) {
     channel->Initiate();
     if (!channel->Async) channel->StoredFirstAsyncIBLevel = StartingIBLevel;
+    ValidateChannel(*channel);
   }
   parentValues_.clear();
-  ValidateChannels();
   PrepareOnlineInfo();
   ChBinding();
   for (const auto& channel : channels_) {
@@ -137,12 +155,10 @@ void CKVXMLHelper::FillChannelList() {
   }
 }
 
-void CKVXMLHelper::ValidateChannels() const {
-  for (const auto& channel : channels_) {
-    if (!IsValidDataType(channel->DataType)) throw FileCorruptException("DataType");
-    if (channel->StoredFirstAsyncIBLevel < 0 || channel->StoredFirstAsyncIBLevel >= kIBLevelCount) {
-      throw FileCorruptException("StoredFirstAsyncIBLevel");
-    }
+void CKVXMLHelper::ValidateChannel(const CKVChannel& channel) {
+  if (!IsValidDataType(channel.DataType)) throw FileCorruptException("DataType");
+  if (channel.StoredFirstAsyncIBLevel < 0 || channel.StoredFirstAsyncIBLevel >= kIBLevelCount) {
+    throw FileCorruptException("StoredFirstAsyncIBLevel");
   }
 }
 
@@ -308,20 +324,23 @@ void CKVXMLHelper::FillArrayInfo(const XMLElement* arrayInfo, CKVChannel* channe
 
 void CKVXMLHelper::StoredChannelsUpdate(XMLElement* storedChannels) {
   for (XMLElement* entry : storedChannels->GetChildren()) {
-    if (!entry->HasName("Channel")) continue;
-    // Most entries update nothing; they are passed over without looking up (and
-    // so reading) their channel.
-    const bool updatesAmpl = NeedToUpdateAmpl(entry);
-    XMLElement* online = FindElement(entry, "OnlineInfo");
-    if (!updatesAmpl && online == nullptr) continue;
-    const XMLVariable* index = entry->FindVariableZ("Index");
-    CKVChannel* channel = index != nullptr ? FindChannelByKVIndex(index->Value().c_str()) : nullptr;
-    if (channel == nullptr) continue;
-    if (updatesAmpl) FillAmplProps(entry, channel);
-    if (online != nullptr) {
-      if (!channel->OnlineInfo) channel->OnlineInfo = std::make_unique<CKVOnlineInfo>();
-      FillOnlineInfo(online, channel->OnlineInfo.get());
-    }
+    if (entry->HasName("Channel")) UpdateStoredChannel(entry);
+  }
+}
+
+void CKVXMLHelper::UpdateStoredChannel(XMLElement* entry) {
+  // Most entries update nothing; they are passed over without looking up (and
+  // so reading) their channel.
+  const bool updatesAmpl = NeedToUpdateAmpl(entry);
+  XMLElement* online = FindElement(entry, "OnlineInfo");
+  if (!updatesAmpl && online == nullptr) return;
+  const XMLVariable* index = entry->FindVariableZ("Index");
+  CKVChannel* channel = index != nullptr ? FindChannelByKVIndex(index->Value().c_str()) : nullptr;
+  if (channel == nullptr) return;
+  if (updatesAmpl) FillAmplProps(entry, channel);
+  if (online != nullptr) {
+    if (!channel->OnlineInfo) channel->OnlineInfo = std::make_unique<CKVOnlineInfo>();
+    FillOnlineInfo(online, channel->OnlineInfo.get());
   }
 }
 

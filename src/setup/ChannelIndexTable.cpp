@@ -17,6 +17,12 @@ uint32_t HashText(std::string_view text) noexcept {
   return static_cast<uint32_t>(std::hash<std::string_view>{}(text));
 }
 
+// The text converted and cut to the index field, exactly as the stored side was.
+std::string_view ConvertedKey(const char* indexText, char (&key)[CKVChannel::kKVIndexBytes]) {
+  ConvertToKVIndex(indexText, key, sizeof key);
+  return std::string_view(key, std::strlen(key));
+}
+
 }  // namespace
 
 void ChannelIndexTable::Build(const std::vector<std::unique_ptr<CKVChannel>>& channels) {
@@ -58,45 +64,65 @@ void ChannelIndexTable::Build(const std::vector<std::unique_ptr<CKVChannel>>& ch
       }
     }
   }
+  unique_.assign(channels_.size(), 0);
+  for (size_t i = 0; i < slots; ++i) {
+    if (slots_[i].first >= 0 && slots_[i].first == last[i]) unique_[static_cast<size_t>(last[i])] = 1;
+  }
 }
 
 void ChannelIndexTable::Clear() {
   channels_.clear();
   keys_.reset();
   next_.clear();
+  unique_.clear();
   slots_.clear();
   mask_ = 0;
+  lastFound_ = -1;
 }
 
-ChannelIndexTable::Slot* ChannelIndexTable::FindSlot(const char* indexText) const {
+ChannelIndexTable::Slot* ChannelIndexTable::FindSlot(std::string_view key) const {
   if (slots_.empty()) return nullptr;
-  // Converted and cut to the index field, exactly as the stored side was.
-  char key[CKVChannel::kKVIndexBytes];
-  ConvertToKVIndex(indexText, key, sizeof key);
-  const std::string_view text(key, std::strlen(key));
-  const uint32_t hash = HashText(text);
+  const uint32_t hash = HashText(key);
   for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
     Slot& slot = slots_[i];
     if (slot.first < 0) return nullptr;
-    if (slot.hash == hash && text == KeyAt(slot.first)) return &slot;
+    if (slot.hash == hash && key == KeyAt(slot.first)) return &slot;
   }
 }
 
 CKVChannel* ChannelIndexTable::Find(const char* indexText, int n) const {
-  const Slot* slot = FindSlot(indexText);
+  char buffer[CKVChannel::kKVIndexBytes];
+  const std::string_view key = ConvertedKey(indexText, buffer);
+  if (const int32_t guessed = Guess(key); guessed >= 0) {
+    if (n != 0) return nullptr;
+    lastFound_ = guessed;
+    return channels_[static_cast<size_t>(guessed)];
+  }
+  const Slot* slot = FindSlot(key);
   if (slot == nullptr || n < 0) return nullptr;
   int32_t position = slot->first;
   for (; position >= 0 && n > 0; --n) position = next_[static_cast<size_t>(position)];
-  return position >= 0 ? channels_[static_cast<size_t>(position)] : nullptr;
+  if (position < 0) return nullptr;
+  lastFound_ = position;
+  return channels_[static_cast<size_t>(position)];
 }
 
 CKVChannel* ChannelIndexTable::FindUnfilled(const char* indexText) {
-  Slot* slot = FindSlot(indexText);
+  char buffer[CKVChannel::kKVIndexBytes];
+  const std::string_view key = ConvertedKey(indexText, buffer);
+  if (const int32_t guessed = Guess(key); guessed >= 0) {
+    lastFound_ = guessed;
+    CKVChannel* channel = channels_[static_cast<size_t>(guessed)];
+    return channel->Filled ? nullptr : channel;
+  }
+  Slot* slot = FindSlot(key);
   if (slot == nullptr) return nullptr;
   while (slot->unfilled >= 0 && channels_[static_cast<size_t>(slot->unfilled)]->Filled) {
     slot->unfilled = next_[static_cast<size_t>(slot->unfilled)];
   }
-  return slot->unfilled >= 0 ? channels_[static_cast<size_t>(slot->unfilled)] : nullptr;
+  if (slot->unfilled < 0) return nullptr;
+  lastFound_ = slot->unfilled;
+  return channels_[static_cast<size_t>(slot->unfilled)];
 }
 
 }  // namespace Korvane::DataReader

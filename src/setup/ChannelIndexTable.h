@@ -45,8 +45,19 @@ class ChannelIndexTable {
   static constexpr size_t kKeyBytes = CKVChannel::kKVIndexBytes;
   static_assert(kKeyBytes <= 64 && 64 % kKeyBytes == 0, "a key record lies in one cache line");
 
-  // The slot of the (converted) index text, or null.
-  Slot* FindSlot(const char* indexText) const;
+  // The slot of a converted index text, or null.
+  Slot* FindSlot(std::string_view key) const;
+  // Lookups mostly come in list order, as devices keep their definitions in the
+  // order the channels are stored: the channel after the one found last is
+  // tried first, and it is the answer when its index is the key and no other
+  // channel has that index. Its key record lies next to the last one read, so
+  // the guess costs no read from memory. -1 when the guess does not hold.
+  int32_t Guess(std::string_view key) const noexcept {
+    const auto next = static_cast<size_t>(lastFound_ + 1);
+    return next < channels_.size() && unique_[next] != 0 && KeyAt(static_cast<int32_t>(next)) == key
+               ? static_cast<int32_t>(next)
+               : -1;
+  }
   // The index text of the channel at a list position, as the table keeps it.
   std::string_view KeyAt(int32_t position) const noexcept {
     const char* record = keys_.get() + static_cast<size_t>(position) * kKeyBytes;
@@ -60,6 +71,8 @@ class ChannelIndexTable {
   };
   std::unique_ptr<char[], AlignedDelete> keys_;
   std::vector<int32_t> next_;  // per list position: next position with the same index, -1 at the end
+  std::vector<uint8_t> unique_;  // per list position: 1 when no other channel has the same index
+  mutable int32_t lastFound_ = -1;  // list position of the channel a lookup found last
   mutable std::vector<Slot> slots_;
   size_t mask_ = 0;
 };
