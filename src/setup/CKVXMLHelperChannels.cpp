@@ -17,6 +17,7 @@
 #include "common/TextUtils.h"
 #include "setup/CKVXMLHelper.h"
 #include "setup/KVIndex.h"
+#include "setup/Prefetch.h"
 #include "setup/SetupFieldReader.h"
 #include "setup/SetupValueReader.h"
 #include "xml/XML.h"
@@ -181,6 +182,9 @@ CKVChannel* CKVXMLHelper::FillChannel(XMLElement* element, CKVChannel* channel) 
     indexText = channel->KVIndex;
   }
 
+  // The definition's values are written all over the channel, which in a large
+  // setup has long left the caches: its memory is asked for at once.
+  PrefetchForWrite(channel, sizeof(CKVChannel));
   channel->SetDefinitionElements(element, FindChildExactly(element, values.Find("Properties"), "Properties"));
   if (XMLElement* customProps = FindChildExactly(element, values.Find("CustomProps"), "CustomProps")) {
     ReadCustomProps(customProps, channel);

@@ -109,6 +109,7 @@ class SetupFieldReader {
       PrefetchForRead(child, kNodeAndContentBytes);
     }
     for (XMLElement* child : children) {
+      PrefetchForRead(reinterpret_cast<const char*>(child) + kStreamAheadBytes, kNodeAndContentBytes);
       const std::string_view stored = child->StoredName();
       int field;
       if constexpr (kNames.ListsAmpersand()) {
