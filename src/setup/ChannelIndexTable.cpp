@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "setup/KVIndex.h"
+#include "setup/Prefetch.h"
 
 namespace Korvane::DataReader {
 
@@ -90,29 +91,29 @@ ChannelIndexTable::Slot* ChannelIndexTable::FindSlot(std::string_view key) const
   }
 }
 
+CKVChannel* ChannelIndexTable::Found(int32_t position) const noexcept {
+  lastFound_ = position;
+  const auto next = static_cast<size_t>(position) + 1;
+  if (next < channels_.size()) PrefetchForWrite(channels_[next], sizeof(CKVChannel));
+  return channels_[static_cast<size_t>(position)];
+}
+
 CKVChannel* ChannelIndexTable::Find(const char* indexText, int n) const {
   char buffer[CKVChannel::kKVIndexBytes];
   const std::string_view key = ConvertedKey(indexText, buffer);
-  if (const int32_t guessed = Guess(key); guessed >= 0) {
-    if (n != 0) return nullptr;
-    lastFound_ = guessed;
-    return channels_[static_cast<size_t>(guessed)];
-  }
+  if (const int32_t guessed = Guess(key); guessed >= 0) return n == 0 ? Found(guessed) : nullptr;
   const Slot* slot = FindSlot(key);
   if (slot == nullptr || n < 0) return nullptr;
   int32_t position = slot->first;
   for (; position >= 0 && n > 0; --n) position = next_[static_cast<size_t>(position)];
-  if (position < 0) return nullptr;
-  lastFound_ = position;
-  return channels_[static_cast<size_t>(position)];
+  return position >= 0 ? Found(position) : nullptr;
 }
 
 CKVChannel* ChannelIndexTable::FindUnfilled(const char* indexText) {
   char buffer[CKVChannel::kKVIndexBytes];
   const std::string_view key = ConvertedKey(indexText, buffer);
   if (const int32_t guessed = Guess(key); guessed >= 0) {
-    lastFound_ = guessed;
-    CKVChannel* channel = channels_[static_cast<size_t>(guessed)];
+    CKVChannel* channel = Found(guessed);
     return channel->Filled ? nullptr : channel;
   }
   Slot* slot = FindSlot(key);
@@ -120,9 +121,7 @@ CKVChannel* ChannelIndexTable::FindUnfilled(const char* indexText) {
   while (slot->unfilled >= 0 && channels_[static_cast<size_t>(slot->unfilled)]->Filled) {
     slot->unfilled = next_[static_cast<size_t>(slot->unfilled)];
   }
-  if (slot->unfilled < 0) return nullptr;
-  lastFound_ = slot->unfilled;
-  return channels_[static_cast<size_t>(slot->unfilled)];
+  return slot->unfilled >= 0 ? Found(slot->unfilled) : nullptr;
 }
 
 }  // namespace Korvane::DataReader

@@ -64,6 +64,10 @@ class ChannelIndexTable {
     return std::string_view(record, static_cast<unsigned char>(record[kKeyBytes - 1]));
   }
 
+  // Records the channel a lookup found, and asks for the memory of the channel
+  // after it, which the next lookup most likely finds and its caller fills.
+  CKVChannel* Found(int32_t position) const noexcept;
+
   std::vector<CKVChannel*> channels_;
   // One key record per list position, aligned to its size.
   struct AlignedDelete {
