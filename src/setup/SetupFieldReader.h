@@ -63,7 +63,10 @@ class SetupFieldNames {
       const int field = slots_[i];
       if (field < 0) return -1;
       const auto at = static_cast<size_t>(field);
-      if (hashes_[at] == hash && SetupValueReader::SameNameIgnoringCase(names_[at], name)) return field;
+      if (hashes_[at] != hash) continue;
+      // Child names are nearly always written as listed, which a plain
+      // comparison settles without the letter-case one.
+      if (names_[at] == name || SetupValueReader::SameNameIgnoringCase(names_[at], name)) return field;
     }
   }
 
