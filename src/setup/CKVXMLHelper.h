@@ -211,7 +211,10 @@ class CKVXMLHelper {
   // root / "System" / `section` of the document, or null when a step is missing.
   static XMLElement* FindSystemSection(const XML* document, const char* section);
   void ReadDeviceNames(XMLElement* names);
-  void ValidateChannels() const;
+  static void ValidateChannel(const CKVChannel& channel);
+  // Applies one stored-channel entry's amplifier values and OnlineInfo to the
+  // channel of its index; nothing for an entry that carries neither.
+  void UpdateStoredChannel(XMLElement* entry);
   void ClearChannels();
 
   // Sections of the setup document under root / "System".

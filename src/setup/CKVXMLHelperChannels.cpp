@@ -3,17 +3,22 @@
 // then derived, laid out and bound to the channel it is decoded from. Stored
 // channels are found through an index by channel index text built once, so
 // opening stays linear in the number of channels.
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "common/DataReaderLibException.h"
 #include "common/TextUtils.h"
 #include "setup/CKVXMLHelper.h"
 #include "setup/KVIndex.h"
+#include "setup/Prefetch.h"
+#include "setup/SetupFieldReader.h"
 #include "setup/SetupValueReader.h"
 #include "xml/XML.h"
 
@@ -52,11 +57,33 @@ int SystemMonitorDevice(const std::string& indexText) {
   return device >= 0 && device <= std::numeric_limits<int>::max() ? static_cast<int>(device) : -1;
 }
 
-// The first child named exactly `name`. The first child of that name in any
-// letter case is it when its name is exact; only otherwise are the children
-// searched again.
-XMLElement* FindChildExactly(XMLElement* element, const SetupValueReader& values, const char* name) {
-  XMLElement* candidate = values.Find(SetupName::Of(name));
+// The child names a channel definition is read by, in any letter case.
+constexpr SetupFieldNames kDefinitionNames(std::to_array<std::string_view>({
+    "Used", "Stored", "Index", "Properties", "CustomProps", "OriginalKorvaneIndex", "ChannelPath", "Name",
+    "LogicalName", "Unit", "Description", "DisplayColor", "SRDiv", "DataType", "SRDivType", "Scale", "Offset",
+    "OrigScale", "OrigOffset", "Async", "AsyncDivider", "ComplexIBBuffers", "SingleValue", "Shown",
+    "DisplayFormat", "CalcSingleValue", "ExpectedAsyncRate", "StoredFirstAsyncIBLevel", "ForceSinglePrecision",
+    "SigBitCount", "BitCount", "BitsLog", "Bits", "BitNo", "StartBit", "BitLength", "CANDataType",
+    "DataDirection", "MultiplexType", "MultiplexValue", "DLC", "RealScale", "RealOffset", "Range",
+    "SecondScale", "ArrayInfo", "OfflineInfo", "OnlineInfo"}));
+using DefinitionValues = SetupFieldReader<kDefinitionNames>;
+
+// The values of a stored-channel entry, and the children that make the entry
+// update its channel once the definitions are read.
+constexpr SetupFieldNames kStoredEntryNames(std::to_array<std::string_view>({
+    "AsyncSamples", "Scale", "Offset", "AmplifierScaleMin", "AmplifierScaleMax", "AmplScale", "AmplOffset",
+    "AmplShortInfo", "OnlineInfo"}));
+using StoredEntryValues = SetupFieldReader<kStoredEntryNames>;
+
+// The values a definition takes from the element that encloses it.
+constexpr SetupFieldNames kParentNames(
+    std::to_array<std::string_view>({"UseCustomScaleForSingleValues", "AmplScale", "AmplOffset", "CustomRange"}));
+using ParentFieldValues = SetupFieldReader<kParentNames>;
+
+// The first child named exactly `name`, given the first child of that name in
+// any letter case: that one is it when its name is exact; only otherwise are
+// the children searched again.
+XMLElement* FindChildExactly(XMLElement* element, XMLElement* candidate, const char* name) {
   if (candidate == nullptr) return nullptr;
   return candidate->HasName(name) ? candidate : element->FindElementZ(name);
 }
@@ -87,6 +114,10 @@ void CKVXMLHelper::FillChannelList() {
   if (stored == nullptr) throw FileCorruptException("setup without System/KorvaneSetup/StoredChannels");
 
   ClearChannels();
+  channels_.reserve(static_cast<size_t>(stored->GetChildrenNum()));
+  // The entries that update their channel (few), found while each entry is read
+  // anyway rather than by a second pass over all of them.
+  std::vector<XMLElement*> updatingEntries;
   for (XMLElement* entry : stored->GetChildren()) {
     if (!entry->HasName("Channel")) continue;
     const XMLVariable* index = entry->FindVariableZ("Index");
@@ -94,24 +125,30 @@ void CKVXMLHelper::FillChannelList() {
     auto channel = std::make_unique<CKVChannel>();
     channel->ChannelNumber = GetChannelCount();
     channel->SetKVIndex(index->Value().c_str());
-    const SetupValueReader values(entry);
+    const StoredEntryValues values(entry);
     channel->AsyncSamples = values.Int64("AsyncSamples", 0);
     channel->Scale = values.Double("Scale", std::numeric_limits<double>::infinity());
     channel->Offset = values.Double("Offset", std::numeric_limits<double>::infinity());
+    if (values.Has("AmplifierScaleMin") || values.Has("AmplifierScaleMax") || values.Has("AmplScale") ||
+        values.Has("AmplOffset") || values.Has("AmplShortInfo") || values.Has("OnlineInfo")) {
+      updatingEntries.push_back(entry);
+    }
     channels_.push_back(std::move(channel));
   }
   channelIndex_.Build(channels_);
 
   FillOutPutChannels(setup);
   if (project != nullptr) FillVariables(project->FindElementZ(kVariables));
-  StoredChannelsUpdate(stored);
+  for (XMLElement* entry : updatingEntries) UpdateStoredChannel(entry);
 
+  // Initiate changes nothing but its own channel and throws nothing, so each
+  // channel is checked while it is in the caches.
   for (const auto& channel : channels_) {
     channel->Initiate();
     if (!channel->Async) channel->StoredFirstAsyncIBLevel = StartingIBLevel;
+    ValidateChannel(*channel);
   }
   parentValues_.clear();
-  ValidateChannels();
   PrepareOnlineInfo();
   ChBinding();
   for (const auto& channel : channels_) {
@@ -119,12 +156,10 @@ void CKVXMLHelper::FillChannelList() {
   }
 }
 
-void CKVXMLHelper::ValidateChannels() const {
-  for (const auto& channel : channels_) {
-    if (!IsValidDataType(channel->DataType)) throw FileCorruptException("DataType");
-    if (channel->StoredFirstAsyncIBLevel < 0 || channel->StoredFirstAsyncIBLevel >= kIBLevelCount) {
-      throw FileCorruptException("StoredFirstAsyncIBLevel");
-    }
+void CKVXMLHelper::ValidateChannel(const CKVChannel& channel) {
+  if (!IsValidDataType(channel.DataType)) throw FileCorruptException("DataType");
+  if (channel.StoredFirstAsyncIBLevel < 0 || channel.StoredFirstAsyncIBLevel >= kIBLevelCount) {
+    throw FileCorruptException("StoredFirstAsyncIBLevel");
   }
 }
 
@@ -133,7 +168,7 @@ CKVChannel* CKVXMLHelper::FindChannelByKVIndex(const char* indexText, int n) con
 }
 
 CKVChannel* CKVXMLHelper::FillChannel(XMLElement* element, CKVChannel* channel) {
-  const SetupValueReader values(element);
+  const DefinitionValues values(element);
   std::string indexText;
   if (channel == nullptr) {
     const bool used = values.Bool("Used", false);
@@ -147,14 +182,20 @@ CKVChannel* CKVXMLHelper::FillChannel(XMLElement* element, CKVChannel* channel) 
     indexText = channel->KVIndex;
   }
 
-  channel->SetDefinitionElements(element, FindChildExactly(element, values, "Properties"));
-  if (XMLElement* customProps = FindChildExactly(element, values, "CustomProps")) ReadCustomProps(customProps, channel);
+  // The definition's values are written all over the channel, which in a large
+  // setup has long left the caches: its memory is asked for at once.
+  PrefetchForWrite(channel, sizeof(CKVChannel));
+  channel->SetDefinitionElements(element, FindChildExactly(element, values.Find("Properties"), "Properties"));
+  if (XMLElement* customProps = FindChildExactly(element, values.Find("CustomProps"), "CustomProps")) {
+    ReadCustomProps(customProps, channel);
+  }
   channel->IndexText = indexText;
 
-  channel->OriginalKorvaneIndex = values.String("OriginalKorvaneIndex", "");
-  channel->ChannelPath = values.String("ChannelPath", "");
+  values.AssignString("OriginalKorvaneIndex", channel->OriginalKorvaneIndex, "");
+  values.AssignString("ChannelPath", channel->ChannelPath, "");
   values.String("Name", channel->Name, CKVChannel::kNameBytes, "");
-  channel->LogicalName = values.String("LogicalName", "").substr(0, CKVChannel::kLogicalNameChars);
+  values.AssignString("LogicalName", channel->LogicalName, "");
+  if (channel->LogicalName.size() > CKVChannel::kLogicalNameChars) channel->LogicalName.resize(CKVChannel::kLogicalNameChars);
   values.String("Unit", channel->Unit, CKVChannel::kUnitBytes, "");
   values.String("Description", channel->Description, CKVChannel::kDescriptionBytes, "");
   channel->DisplayColor = values.Color("DisplayColor", 0);
@@ -239,7 +280,7 @@ CKVXMLHelper::ParentValues CKVXMLHelper::ReadParentValues(const XMLElement* pare
     const auto found = parentValues_.find(parent);
     if (found != parentValues_.end()) return found->second;
   }
-  const SetupValueReader values(parent);
+  const ParentFieldValues values(parent);
   ParentValues read;
   read.useCustomScaleForSingleValues = values.Bool("UseCustomScaleForSingleValues", false);
   read.amplScale = values.Double("AmplScale", 1);
@@ -287,20 +328,23 @@ void CKVXMLHelper::FillArrayInfo(const XMLElement* arrayInfo, CKVChannel* channe
 
 void CKVXMLHelper::StoredChannelsUpdate(XMLElement* storedChannels) {
   for (XMLElement* entry : storedChannels->GetChildren()) {
-    if (!entry->HasName("Channel")) continue;
-    // Most entries update nothing; they are passed over without looking up (and
-    // so reading) their channel.
-    const bool updatesAmpl = NeedToUpdateAmpl(entry);
-    XMLElement* online = FindElement(entry, "OnlineInfo");
-    if (!updatesAmpl && online == nullptr) continue;
-    const XMLVariable* index = entry->FindVariableZ("Index");
-    CKVChannel* channel = index != nullptr ? FindChannelByKVIndex(index->Value().c_str()) : nullptr;
-    if (channel == nullptr) continue;
-    if (updatesAmpl) FillAmplProps(entry, channel);
-    if (online != nullptr) {
-      if (!channel->OnlineInfo) channel->OnlineInfo = std::make_unique<CKVOnlineInfo>();
-      FillOnlineInfo(online, channel->OnlineInfo.get());
-    }
+    if (entry->HasName("Channel")) UpdateStoredChannel(entry);
+  }
+}
+
+void CKVXMLHelper::UpdateStoredChannel(XMLElement* entry) {
+  // Most entries update nothing; they are passed over without looking up (and
+  // so reading) their channel.
+  const bool updatesAmpl = NeedToUpdateAmpl(entry);
+  XMLElement* online = FindElement(entry, "OnlineInfo");
+  if (!updatesAmpl && online == nullptr) return;
+  const XMLVariable* index = entry->FindVariableZ("Index");
+  CKVChannel* channel = index != nullptr ? FindChannelByKVIndex(index->Value().c_str()) : nullptr;
+  if (channel == nullptr) return;
+  if (updatesAmpl) FillAmplProps(entry, channel);
+  if (online != nullptr) {
+    if (!channel->OnlineInfo) channel->OnlineInfo = std::make_unique<CKVOnlineInfo>();
+    FillOnlineInfo(online, channel->OnlineInfo.get());
   }
 }
 

@@ -3,6 +3,7 @@
 // signals, slots, modules, nested plugin and remote trees); the walkers find
 // them and hand each to FillChannel.
 #include <string>
+#include <string_view>
 
 #include "common/DataReaderLibException.h"
 #include "common/TextUtils.h"
@@ -41,6 +42,15 @@ std::string AttributeValue(XMLElement* element, const char* name) {
   return variable != nullptr ? variable->Value() : std::string();
 }
 
+// The element's name decoded: the stored name itself when it holds no entity,
+// else its decoding in `scratch`.
+std::string_view DecodedName(const XMLElement* element, std::string& scratch) {
+  const std::string_view stored = element->StoredName();
+  if (!SetupValueReader::HoldsEntity(stored)) return stored;
+  scratch = element->Name();
+  return scratch;
+}
+
 bool IsDeviceOfType(XMLElement* element, const char* type) {
   if (!element->HasName("Device")) return false;
   const XMLVariable* variable = element->FindVariableZ("Type");
@@ -54,14 +64,17 @@ void CKVXMLHelper::FillOutPutChannels(XMLElement* element) {
   bool videoSeen = false;
   const bool insideMath = element->HasName("Math");
   const auto children = element->GetChildren();
+  std::string scratch;
   for (size_t i = 0; i < children.size(); ++i) {
     if (i + 2 < children.size()) PrefetchSubtree(children[i + 1], children[i + 2]);
     XMLElement* child = children[i];
-    if (child->HasName("OutputChannel")) {
+    // The name is decoded once and compared with each kind in turn.
+    const std::string_view name = DecodedName(child, scratch);
+    if (name == "OutputChannel") {
       FillChannel(child, nullptr);
-    } else if (child->HasName("Port") && HasAttribute(child, "Index") && HasAttribute(child, "DICount")) {
+    } else if (name == "Port" && HasAttribute(child, "Index") && HasAttribute(child, "DICount")) {
       FillDIPort(child);
-    } else if (child->HasName("Device") && HasAttribute(child, "Type")) {
+    } else if (name == "Device" && HasAttribute(child, "Type")) {
       const std::string type = AttributeValue(child, "Type");
       if (type == "CAN") {
         FillCANDevice(child);
@@ -97,11 +110,11 @@ void CKVXMLHelper::FillOutPutChannels(XMLElement* element) {
       } else {
         FillOutPutChannels(child);
       }
-    } else if (child->HasName("SystemMonitor")) {
+    } else if (name == "SystemMonitor") {
       FillSystemMonitor(child);
-    } else if (child->HasName("Math") && insideMath) {
+    } else if (name == "Math" && insideMath) {
       FillMathModule(child);
-    } else if (child->HasName("Plugins") && pluginsSeen_) {
+    } else if (name == "Plugins" && pluginsSeen_) {
       continue;
     } else {
       FillOutPutChannels(child);

@@ -7,6 +7,7 @@
 #include <langinfo.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -46,5 +47,36 @@ float stof_s(const char* text) {
 }
 
 float stof_s(const std::string& text) { return stof_s(text.c_str()); }
+
+bool ParsePlainDecimal(std::string_view text, double& value) noexcept {
+  // Up to 15 digits make an integer a double holds exactly, and the power of ten
+  // is exact too; one division then rounds the quotient correctly, as strtod does.
+  constexpr size_t kMaxDigits = 15;
+  constexpr double kPowersOfTen[kMaxDigits + 1] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) ++i;
+  uint64_t digits = 0;
+  size_t digitCount = 0;
+  size_t fractionDigits = 0;
+  bool separatorSeen = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      if (++digitCount > kMaxDigits) return false;
+      digits = digits * 10 + static_cast<uint64_t>(c - '0');
+      if (separatorSeen) ++fractionDigits;
+    } else if ((c == '.' || c == ',') && !separatorSeen) {
+      separatorSeen = true;
+    } else {
+      return false;
+    }
+  }
+  if (digitCount == 0) return false;
+  const double magnitude = static_cast<double>(digits) / kPowersOfTen[fractionDigits];
+  value = negative ? -magnitude : magnitude;
+  return true;
+}
 
 }  // namespace Korvane::DataReader

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace Korvane::DataReader {
 
@@ -17,5 +18,11 @@ double stod_s(const std::string& text);
 // The same for float, with "stof" in the exceptions.
 float stof_s(const char* text);
 float stof_s(const std::string& text);
+
+// The value stod_s gives a plain decimal text: an optional sign, at most 15
+// digits with at most one "." or "," among them, nothing else. Such a value is
+// computed exactly and rounded once, without the C library and its locale.
+// False, with `value` untouched, for any other text.
+bool ParsePlainDecimal(std::string_view text, double& value) noexcept;
 
 }  // namespace Korvane::DataReader

@@ -10,12 +10,28 @@
 namespace Korvane::DataReader {
 
 inline constexpr size_t kCacheLineBytes = 64;
+// The children of an element whose memory is asked for at once, and the bytes of
+// each: an element and the content the parser placed right after it.
+inline constexpr size_t kPrefetchedChildren = 64;
+inline constexpr size_t kNodeAndContentBytes = 3 * kCacheLineBytes;
+inline constexpr size_t kStreamAheadBytes = 4096;
 
 // The `bytes` from `at`, for reading.
 inline void PrefetchForRead(const void* at, size_t bytes) noexcept {
 #if defined(__GNUC__) || defined(__clang__)
   const char* first = static_cast<const char*>(at);
   for (size_t offset = 0; offset < bytes; offset += kCacheLineBytes) __builtin_prefetch(first + offset, 0);
+#else
+  (void)at;
+  (void)bytes;
+#endif
+}
+
+// The `bytes` from `at`, for writing.
+inline void PrefetchForWrite(void* at, size_t bytes) noexcept {
+#if defined(__GNUC__) || defined(__clang__)
+  char* first = static_cast<char*>(at);
+  for (size_t offset = 0; offset < bytes; offset += kCacheLineBytes) __builtin_prefetch(first + offset, 1);
 #else
   (void)at;
   (void)bytes;

@@ -18,11 +18,6 @@ namespace Korvane::DataReader {
 
 namespace {
 
-// The children whose memory is asked for at once, and the bytes of each: an
-// element and the content the parser placed right after it.
-constexpr size_t kPrefetchedChildren = 64;
-constexpr size_t kNodeAndContentBytes = 3 * kCacheLineBytes;
-
 // Upper case as the "C" locale has it (the reader runs in that locale).
 constexpr std::array<unsigned char, 256> kUpper = [] {
   std::array<unsigned char, 256> table{};
@@ -70,16 +65,7 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) noexcept {
   return SameBytes(a.data(), b.data(), a.size()) || CompareIgnoringCase(a, b) == 0;
 }
 
-// Whether a stored text holds an entity. Most setup texts are a few bytes long,
-// for which a plain loop beats a call to memchr.
-bool HasAmpersand(std::string_view text) noexcept {
-  constexpr size_t kShortText = 32;
-  if (text.size() > kShortText) return std::memchr(text.data(), '&', text.size()) != nullptr;
-  for (const char c : text) {
-    if (c == '&') return true;
-  }
-  return false;
-}
+bool HasAmpersand(std::string_view text) noexcept { return SetupValueReader::HoldsEntity(text); }
 
 // The child's text as it reads decoded: the stored text itself when it holds no
 // entity, else its decoding in `scratch`. False when there is no text.
@@ -252,6 +238,8 @@ double SetupValueReader::DoubleOf(const XMLElement* child, double defaultValue) 
   std::string scratch;
   std::string_view text;
   if (!TextView(child, scratch, text)) return defaultValue;
+  double value = 0;
+  if (ParsePlainDecimal(text, value)) return value;
   return WithTerminatedText(text, [](const char* terminated) { return stod_s(terminated); });
 }
 

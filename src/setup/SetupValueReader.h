@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <forward_list>
 #include <string>
 #include <string_view>
@@ -70,6 +71,17 @@ class SetupValueReader {
 
   // Whether two names are equal in any letter case.
   static bool SameNameIgnoringCase(std::string_view a, std::string_view b) noexcept;
+
+  // Whether a stored text holds an entity, so that it reads differently decoded.
+  // Most setup texts are a few bytes long, for which a plain loop beats memchr.
+  static bool HoldsEntity(std::string_view text) noexcept {
+    constexpr size_t kShortText = 32;
+    if (text.size() > kShortText) return std::memchr(text.data(), '&', text.size()) != nullptr;
+    for (const char c : text) {
+      if (c == '&') return true;
+    }
+    return false;
+  }
 
  private:
   // An open-addressing table over the children's names in any letter case,

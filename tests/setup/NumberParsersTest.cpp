@@ -6,6 +6,8 @@
 #include <locale.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
@@ -35,6 +37,38 @@ TEST(NumberParsers, PointAndCommaBothSeparateDecimals) {
   EXPECT_FLOAT_EQ(stof_s(std::string("2.75")), 2.75f);
   EXPECT_DOUBLE_EQ(stod_s("  42"), 42.0);
   EXPECT_DOUBLE_EQ(stod_s("1e3"), 1000.0);
+}
+
+TEST(NumberParsers, PlainDecimalsReadAsTheLibraryReadsThem) {
+  // Texts the shortcut takes, whose value must be stod_s's to the last bit
+  // (sign of zero included), and texts it must leave to stod_s.
+  const char* const plain[] = {"0",   "-0",  "+0",   "1",    "100",   "-10",    "0.001",  "1,5",
+                               "-.5", "5.",  "0.1",  "0.3",  "2.675", "+3.5",   "-0.000", ",25",
+                               "123456789012345",    "1.00000000000001",  "0.00000000000001"};
+  for (const char* text : plain) {
+    double value = 7;
+    ASSERT_TRUE(ParsePlainDecimal(text, value)) << text;
+    const double expected = stod_s(text);
+    EXPECT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << text << ": " << value << " vs " << expected;
+  }
+  // Pseudo-random mantissas and separator positions.
+  uint64_t state = 12345;
+  for (int round = 0; round < 20000; ++round) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    const int length = 1 + static_cast<int>((state >> 33) % 15);
+    std::string text = std::to_string(state >> 4).substr(0, static_cast<size_t>(length));
+    text.insert(static_cast<size_t>((state >> 20) % (text.size() + 1)), 1, '.');
+    double value = 0;
+    ASSERT_TRUE(ParsePlainDecimal(text, value)) << text;
+    const double expected = stod_s(text);
+    ASSERT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << text;
+  }
+  for (const char* text : {"", "-", ".", "1.5.2", "1,5.2", " 42", "42 ", "1e3", "0x10", "inf", "nan",
+                           "1234567890123456", "0.0000000000000001", "3.5V", "--1", "+-1"}) {
+    double value = 7;
+    EXPECT_FALSE(ParsePlainDecimal(text, value)) << text;
+    EXPECT_EQ(value, 7);
+  }
 }
 
 TEST(NumberParsers, OnlyTheFirstSeparatorCounts) {

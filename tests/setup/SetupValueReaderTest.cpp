@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/SetupFieldReader.h"
 #include "setup/SetupName.h"
 #include "setup/SetupValueReader.h"
 #include "xml/XML.h"
@@ -62,6 +63,62 @@ TEST(SetupValueReader, FindsWhatALinearSearchFinds) {
       EXPECT_EQ(values.Find(SetupName::Of(wanted)), expected) << wanted << " with " << fillers << " fillers";
     }
   }
+}
+
+// Names known when the code is compiled, each distinct in any letter case: with
+// and without '&' in a listed name, which decides when child names are decoded.
+constexpr SetupFieldNames kListed(std::to_array<std::string_view>({
+    "sCaLe", "OFFSET", "a", "AB", "abc", "ABCD", "abcdE", "ABCDEFG", "abcdefgH", "ABCDEFGHI", "abcdefghijklmnoP",
+    "ABCDEFGHIJKLMNOPQ", "amplifierscalemin", "AMPLIFIERSCALEMAX", "ExpectedAsyncRATE",
+    "usecustomscaleforsinglevalues", "b@", "b`", "x[", "x{", "Y_", "Y\x7F", "na&me", "NA&ME2", "q<r", "onlyonce",
+    "Scal", "Scalee", "abcdefghijklmnopqr", "AmplifierScaleMid", "Na&amp;me", "B'", "Filler7", "filler69"}));
+constexpr SetupFieldNames kListedPlain(
+    std::to_array<std::string_view>({"sCaLe", "OFFSET", "a", "abcdefghijklmnoP", "q<r", "Y\x7F", "Filler7", "B'"}));
+static_assert(kListed.ListsAmpersand() && !kListedPlain.ListsAmpersand());
+
+template <class Reader>
+struct FieldCase {
+  typename Reader::Field field;
+  const char* name;
+};
+
+template <class Reader>
+void ExpectLinearSearchResults(const std::vector<FieldCase<Reader>>& cases) {
+  for (const int fillers : {0, 70}) {
+    std::string text = "<?xml?><e>";
+    for (const std::string& name : kChildNames) text += "<" + name + ">" + name + "</" + name + ">";
+    for (int i = 0; i < fillers; ++i) text += "<Filler" + std::to_string(i) + "/>";
+    text += "</e>";
+    XML xml;
+    xml.LoadText(text.c_str());
+    const XMLElement& e = *xml.GetRootElement();
+    const Reader values(&e);
+    for (const auto& [field, name] : cases) {
+      EXPECT_EQ(values.Find(field), LinearFind(e, name)) << name << " with " << fillers << " fillers";
+    }
+  }
+}
+
+TEST(SetupFieldReader, FiledChildIsWhatALinearSearchFinds) {
+  using Listed = SetupFieldReader<kListed>;
+  ExpectLinearSearchResults<Listed>(
+      {{"sCaLe", "sCaLe"}, {"OFFSET", "OFFSET"}, {"a", "a"}, {"AB", "AB"}, {"abc", "abc"}, {"ABCD", "ABCD"},
+       {"abcdE", "abcdE"}, {"ABCDEFG", "ABCDEFG"}, {"abcdefgH", "abcdefgH"}, {"ABCDEFGHI", "ABCDEFGHI"},
+       {"abcdefghijklmnoP", "abcdefghijklmnoP"}, {"ABCDEFGHIJKLMNOPQ", "ABCDEFGHIJKLMNOPQ"},
+       {"amplifierscalemin", "amplifierscalemin"}, {"AMPLIFIERSCALEMAX", "AMPLIFIERSCALEMAX"},
+       {"ExpectedAsyncRATE", "ExpectedAsyncRATE"},
+       {"usecustomscaleforsinglevalues", "usecustomscaleforsinglevalues"}, {"b@", "b@"}, {"b`", "b`"},
+       {"x[", "x["}, {"x{", "x{"}, {"Y_", "Y_"}, {"Y\x7F", "Y\x7F"}, {"na&me", "na&me"}, {"NA&ME2", "NA&ME2"},
+       {"q<r", "q<r"}, {"onlyonce", "onlyonce"}, {"Scal", "Scal"}, {"Scalee", "Scalee"},
+       {"abcdefghijklmnopqr", "abcdefghijklmnopqr"}, {"AmplifierScaleMid", "AmplifierScaleMid"},
+       {"Na&amp;me", "Na&amp;me"}, {"B'", "B'"}, {"Filler7", "Filler7"}, {"filler69", "filler69"}});
+  using Plain = SetupFieldReader<kListedPlain>;
+  ExpectLinearSearchResults<Plain>({{"sCaLe", "sCaLe"}, {"OFFSET", "OFFSET"}, {"a", "a"},
+                                    {"abcdefghijklmnoP", "abcdefghijklmnoP"}, {"q<r", "q<r"},
+                                    {"Y\x7F", "Y\x7F"}, {"Filler7", "Filler7"}, {"B'", "B'"}});
+  const Listed none(nullptr);
+  EXPECT_EQ(none.Find("sCaLe"), nullptr);
+  EXPECT_EQ(none.Integer("sCaLe", 7), 7);
 }
 
 TEST(SetupValueReader, NamesWrittenInTheCodeHashAsAtRunTime) {
