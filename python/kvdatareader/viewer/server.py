@@ -42,6 +42,10 @@ class BadRequest(Exception):
     """A parameter the viewer cannot use; the message says which and why."""
 
 
+class PoolClosed(Exception):
+    """A reader was asked of a pool that is closing and had none left to lend."""
+
+
 class ReaderPool:
     """Up to `size` open readers of one recording, opened when first needed; each
     is lent to one request at a time."""
@@ -75,16 +79,20 @@ class ReaderPool:
                     self._idle = [reader for reader in self._idle if reader is not wanted]
                     return wanted
                 if wanted is None and len(self._opened) + self._opening < self._size:
+                    if self._closing:
+                        raise PoolClosed("the viewer is closing")
                     self._opening += 1
                     break
                 self._changed.wait()
+        reader = None
         try:
             reader = recordings.open(self.path)
         finally:
             with self._changed:
                 self._opening -= 1
-        with self._changed:
-            self._opened.append(reader)
+                if reader is not None:
+                    self._opened.append(reader)
+                self._changed.notify_all()
         return reader
 
     def warm(self, indexes, budget=2.0):
@@ -93,9 +101,12 @@ class ReaderPool:
         per reader. A reader finds a page far into a stream without a page table by
         following the stream's pages from its start, once: a fraction of a second on
         gigabytes. Done here, right after the start, no view waits for it."""
-        with contextlib.ExitStack() as held:
-            # Borrowing as many readers as the pool holds opens all of them.
-            readers = [held.enter_context(self.reader()) for _ in range(self._size)]
+        try:
+            with contextlib.ExitStack() as held:
+                # Borrowing as many readers as the pool holds opens all of them.
+                readers = [held.enter_context(self.reader()) for _ in range(self._size)]
+        except PoolClosed:
+            return
         for reader in readers:
             deadline = time.monotonic() + budget
             for index in indexes:
@@ -113,7 +124,10 @@ class ReaderPool:
 
     def close(self):
         """Closes every reader once it is back from its loan."""
-        self._closing = True
+        with self._changed:
+            self._closing = True
+            while self._opening:
+                self._changed.wait()
         for reader in list(self._opened):
             with self.reader(reader):
                 reader.close()
