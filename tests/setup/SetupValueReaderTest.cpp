@@ -45,16 +45,21 @@ const std::vector<std::string> kWanted = {
     "q<r", "onlyonce", "Scal", "Scalee", "", "abcdefghijklmnopqr", "AmplifierScaleMid", "Na&amp;me", "B'", "Filler7",
     "filler69", "Filler70"};
 
+// Every name of kChildNames as a child of <e> holding its own name, then
+// `fillers` empty children.
+std::string DocumentOfChildren(int fillers) {
+  std::string text = "<?xml?><e>";
+  for (const std::string& name : kChildNames) text += "<" + name + ">" + name + "</" + name + ">";
+  for (int i = 0; i < fillers; ++i) text += "<Filler" + std::to_string(i) + "/>";
+  return text + "</e>";
+}
+
 TEST(SetupValueReader, FindsWhatALinearSearchFinds) {
   // With and without filler children: the index keeps its slots inside the
   // reader up to 32 children and beyond that in storage of its own.
   for (const int fillers : {0, 70}) {
-    std::string text = "<?xml?><e>";
-    for (const std::string& name : kChildNames) text += "<" + name + ">" + name + "</" + name + ">";
-    for (int i = 0; i < fillers; ++i) text += "<Filler" + std::to_string(i) + "/>";
-    text += "</e>";
     XML xml;
-    xml.LoadText(text.c_str());
+    xml.LoadText(DocumentOfChildren(fillers).c_str());
     const XMLElement& e = *xml.GetRootElement();
     ASSERT_EQ(e.GetChildrenNum(), static_cast<int>(kChildNames.size()) + fillers);
     const SetupValueReader values(&e);
@@ -85,12 +90,8 @@ struct FieldCase {
 template <class Reader>
 void ExpectLinearSearchResults(const std::vector<FieldCase<Reader>>& cases) {
   for (const int fillers : {0, 70}) {
-    std::string text = "<?xml?><e>";
-    for (const std::string& name : kChildNames) text += "<" + name + ">" + name + "</" + name + ">";
-    for (int i = 0; i < fillers; ++i) text += "<Filler" + std::to_string(i) + "/>";
-    text += "</e>";
     XML xml;
-    xml.LoadText(text.c_str());
+    xml.LoadText(DocumentOfChildren(fillers).c_str());
     const XMLElement& e = *xml.GetRootElement();
     const Reader values(&e);
     for (const auto& [field, name] : cases) {
