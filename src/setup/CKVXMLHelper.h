@@ -173,7 +173,6 @@ class CKVXMLHelper {
   void FillLumaq(XMLElement* device);
   void FillMathModule(XMLElement* module);
   void FillCNT(XMLElement* device);
-  void StoredChannelsUpdate(XMLElement* storedChannels);
   static bool NeedToUpdateAmpl(const XMLElement* element);
   static void FillAmplProps(const XMLElement* element, CKVChannel* channel);
   // Binds every decoded channel to the channel it is decoded from.

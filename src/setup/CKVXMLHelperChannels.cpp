@@ -326,12 +326,6 @@ void CKVXMLHelper::FillArrayInfo(const XMLElement* arrayInfo, CKVChannel* channe
   }
 }
 
-void CKVXMLHelper::StoredChannelsUpdate(XMLElement* storedChannels) {
-  for (XMLElement* entry : storedChannels->GetChildren()) {
-    if (entry->HasName("Channel")) UpdateStoredChannel(entry);
-  }
-}
-
 void CKVXMLHelper::UpdateStoredChannel(XMLElement* entry) {
   // Most entries update nothing; they are passed over without looking up (and
   // so reading) their channel.
