@@ -4,7 +4,9 @@
 // run (both warm in the page cache, or both cold with KV_BENCH_COLD=1), with the
 // peak resident memory of the read (VmHWM after resetting it, where the system
 // allows). Two orders of the synchronous channels: window by window across the
-// channels (BM_ScaleRead) and channel by channel (BM_ScaleReadChannelByChannel).
+// channels (BM_ScaleRead) and channel by channel (BM_ScaleReadChannelByChannel);
+// window by window, the samples also as stored rather than scaled
+// (BM_ScaleReadStored).
 // One benchmark per recording size (KV_SCALE_BYTES: file sizes in bytes,
 // comma-separated; default 256 MiB, 1 GiB and 4 GiB), windows of KV_SCALE_WINDOW
 // full-rate positions (default 100,000). The test kit writes each
@@ -244,15 +246,23 @@ struct ReadTotals {
 // channel (each channel end to end before the next).
 enum class Order { kWindowByWindow, kChannelByChannel };
 
+// What the samples are read as: scaled doubles, or the stored numbers as they are
+// (a host that keeps int16 samples as int16 and scales them later).
+enum class Form { kScaled, kStored };
+
+// Bytes of the largest stored sample of the recording's channels (a double).
+constexpr size_t kLargestStoredSample = 8;
+
 // Opens the file and reads everything: every synchronous channel end to end in
 // windows of kWindow full-rate positions (kWindow / SRDiv samples), in the order
 // given; every asynchronous channel end to end in windows of kWindow samples with
 // their stored time stamps; each reduced level for all channels at once in windows
 // of kReducedWindow records.
-ReadTotals ReadEverything(const std::string& path, const ScaleRecording& plan, Order order) {
+ReadTotals ReadEverything(const std::string& path, const ScaleRecording& plan, Order order, Form form) {
   const Reader reader(path);
   ReadTotals totals;
   std::vector<double> values(kWindow), times(kWindow);
+  std::vector<uint8_t> stored(form == Form::kStored ? kWindow * kLargestStoredSample : 0);
   constexpr int kChannels = ScaleRecording::kSyncChannels + ScaleRecording::kAsyncChannels;
   std::vector<int32_t> indexes;
   std::vector<int64_t> counts;
@@ -277,10 +287,13 @@ ReadTotals ReadEverything(const std::string& path, const ScaleRecording& plan, O
   auto read = [&](int i, int64_t first, int64_t window, double* stamps) {
     const auto n = static_cast<int32_t>(std::min<int64_t>(window, counts[static_cast<size_t>(i)] - first));
     if (n <= 0) return false;
-    if (KVIGetScaledSamples(reader.handle(), indexes[static_cast<size_t>(i)], first, n, values.data(), stamps) != KVOk) {
-      std::abort();
-    }
+    const int32_t index = indexes[static_cast<size_t>(i)];
+    const KVStatus status = form == Form::kStored
+                                ? KVIGetRawSamples(reader.handle(), index, first, n, stored.data(), stamps)
+                                : KVIGetScaledSamples(reader.handle(), index, first, n, values.data(), stamps);
+    if (status != KVOk) std::abort();
     benchmark::DoNotOptimize(values.data());
+    benchmark::DoNotOptimize(stored.data());
     return true;
   };
   auto windowOf = [&](int c) { return int64_t{kWindow} / plan.syncChannels()[static_cast<size_t>(c)].srDiv; };
@@ -358,7 +371,7 @@ double LoadAverage() {
   return ::getloadavg(load, 1) == 1 ? load[0] : -1;
 }
 
-void BM_ScaleRead(benchmark::State& state, int64_t requestedBytes, Order order) {
+void BM_ScaleRead(benchmark::State& state, int64_t requestedBytes, Order order, Form form) {
   const ScaleRecording plan(ScaleRecording::PositionsForFileBytes(requestedBytes));
   const CachedRecording recording = EnsureRecording(plan);
   if (!ReadsTheRecording(recording.path, plan)) {
@@ -387,7 +400,7 @@ void BM_ScaleRead(benchmark::State& state, int64_t requestedBytes, Order order) 
     rssBefore = std::max(rssBefore, CurrentRssBytes());
     const double cpuBegin = CpuSeconds();
     const auto begin = Clock::now();
-    totals = ReadEverything(recording.path, plan, order);
+    totals = ReadEverything(recording.path, plan, order, form);
     const auto end = Clock::now();
     subjectCpu += CpuSeconds() - cpuBegin;
     peakRss = std::max(peakRss, PeakRssBytes());
@@ -430,11 +443,19 @@ void BM_ScaleRead(benchmark::State& state, int64_t requestedBytes, Order order) 
 }
 
 const bool kRegistered = [] {
-  for (const auto& [name, order] : {std::pair{"BM_ScaleRead", Order::kWindowByWindow},
-                                     std::pair{"BM_ScaleReadChannelByChannel", Order::kChannelByChannel}}) {
+  struct Variant {
+    const char* name;
+    Order order;
+    Form form;
+  };
+  for (const auto& [name, order, form] : {Variant{"BM_ScaleRead", Order::kWindowByWindow, Form::kScaled},
+                                          Variant{"BM_ScaleReadStored", Order::kWindowByWindow, Form::kStored},
+                                          Variant{"BM_ScaleReadChannelByChannel", Order::kChannelByChannel,
+                                                  Form::kScaled}}) {
     for (const int64_t bytes : SizesFromEnvironment()) {
-      benchmark::RegisterBenchmark((std::string(name) + "/" + std::to_string(bytes)).c_str(),
-                                   [bytes, order](benchmark::State& state) { BM_ScaleRead(state, bytes, order); })
+      benchmark::RegisterBenchmark(
+          (std::string(name) + "/" + std::to_string(bytes)).c_str(),
+          [bytes, order, form](benchmark::State& state) { BM_ScaleRead(state, bytes, order, form); })
           ->Unit(benchmark::kSecond)
           ->UseRealTime();
     }

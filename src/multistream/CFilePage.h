@@ -37,6 +37,11 @@ class CFilePage {
   // Reads the header at `position` from the carrier; false when the file ends
   // inside the header's fixed part (the fields are then unchanged).
   bool ReadHeader(CFileStream& carrier);
+  // Takes the fields from header bytes read elsewhere (`available` of them); false
+  // like ReadHeader when they end inside the fixed part.
+  bool ParseHeader(const uint8_t* header, int64_t available);
+  // Bytes a header takes at most; a gathered read sets this much aside per header.
+  static constexpr int32_t kMaxHeaderBytes = 32;
 
   CMultiStream* owner = nullptr;
   int64_t position = kNoPage;

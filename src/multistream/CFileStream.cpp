@@ -4,10 +4,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "common/DataReaderLibException.h"
@@ -22,6 +25,13 @@ namespace {
 constexpr int64_t kReadBufferBytes = 64 * 1024;
 constexpr int64_t kFirstFillBytes = 4 * 1024;
 constexpr int64_t kDirectReadBytes = 8 * 1024;
+
+// Pieces per system call of a gathered read: the system's limit, at most 1,024.
+#if defined(IOV_MAX)
+constexpr size_t kMaxGatherPieces = IOV_MAX < 1024 ? IOV_MAX : 1024;
+#else
+constexpr size_t kMaxGatherPieces = 16;
+#endif
 
 }  // namespace
 
@@ -111,6 +121,38 @@ int64_t CFileStream::ReadAt(int64_t position, void* buffer, int64_t length, int6
   const int64_t copied = rest < bufferBytes_ ? rest : bufferBytes_;
   std::memcpy(out + done, buffer_.get(), static_cast<size_t>(copied));
   return done + copied;
+}
+
+int64_t CFileStream::ReadGathered(int64_t position, std::span<const ReadPiece> pieces) {
+  if (fd_ < 0 || position < 0) return 0;
+  std::array<iovec, kMaxGatherPieces> vectors;
+  int64_t done = 0;
+  // The piece the next byte goes to, and how much of it is filled.
+  size_t first = 0;
+  int64_t filled = 0;
+  while (first < pieces.size()) {
+    size_t count = 0;
+    for (size_t i = first; i < pieces.size() && count < vectors.size(); ++i, ++count) {
+      const int64_t skip = i == first ? filled : 0;
+      vectors[count].iov_base = static_cast<uint8_t*>(pieces[i].buffer) + skip;
+      vectors[count].iov_len = static_cast<size_t>(pieces[i].length - skip);
+    }
+    const ssize_t got = ::preadv(fd_, vectors.data(), static_cast<int>(count), static_cast<off_t>(position + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += got;
+    for (int64_t left = got; left > 0 && first < pieces.size();) {
+      const int64_t rest = pieces[first].length - filled;
+      if (left < rest) {
+        filled += left;
+        break;
+      }
+      left -= rest;
+      ++first;
+      filled = 0;
+    }
+  }
+  return done;
 }
 
 }  // namespace Korvane::DataReader::MultiStream

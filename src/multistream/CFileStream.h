@@ -6,10 +6,18 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "multistream/CStream.h"
 
 namespace Korvane::DataReader::MultiStream {
+
+// One destination of a gathered read: the next `length` bytes of the file go to
+// `buffer`.
+struct ReadPiece {
+  void* buffer = nullptr;
+  int64_t length = 0;
+};
 
 class CFileStream : public CStream {
  public:
@@ -35,6 +43,10 @@ class CFileStream : public CStream {
   // bytes the caller expects to want right after these, so small reads of one
   // region share one system call while large reads go straight to the caller.
   int64_t ReadAt(int64_t position, void* buffer, int64_t length, int64_t readAhead);
+  // Copies the consecutive bytes from absolute `position` on into the pieces in
+  // order, in one system call for up to kMaxGatherPieces pieces; returns how many
+  // bytes the file held there. Leaves the read position alone.
+  int64_t ReadGathered(int64_t position, std::span<const ReadPiece> pieces);
 
  private:
   int64_t ReadDirect(int64_t position, uint8_t* buffer, int64_t length);

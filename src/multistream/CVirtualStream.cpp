@@ -32,6 +32,10 @@ constexpr int32_t kEntryLastNumberOffset = 36;
 constexpr int32_t kEntryCommonBytes = 40;
 constexpr int32_t kEntryMaxBytes = 46;
 
+// Pages one gathered read takes at most, which bounds its scratch whatever the
+// page size.
+constexpr int64_t kMaxRunPages = 4096;
+
 const char kBeforeBof[] = "Cursor before BOF";
 const char kBeyondEof[] = "Cursor beyond EOF";
 
@@ -192,6 +196,15 @@ int32_t CVirtualStream::ReadPages(void* buffer, int32_t length, bool readAhead) 
     if (page == kNoPage) return -1;
 
     const int64_t room = payloadSize_ - offset;
+    if (remaining > room) {
+      const int64_t run = ReadRun(pageIndex, offset, out, remaining);
+      if (run > 0) {
+        position_ += run;
+        out += run;
+        remaining -= run;
+        continue;
+      }
+    }
     const int64_t chunk = remaining < room ? remaining : room;
     const int64_t got = carrier_->ReadAt(page + pageHeaderBytes_ + offset, out, chunk, readAhead ? room - chunk : 0);
     if (got < chunk) {
@@ -205,6 +218,84 @@ int32_t CVirtualStream::ReadPages(void* buffer, int32_t length, bool readAhead) 
   }
   // The slack behind the last fill was copied as stored, but it is not stream data.
   return position_ > size_ ? -1 : length;
+}
+
+int64_t CVirtualStream::ExpectedPosition(int64_t pageIndex, const CFilePage* before) const {
+  const auto known = static_cast<int64_t>(map_.size());
+  if (pageIndex < known) return map_[static_cast<size_t>(pageIndex)];
+  if (pageIndex > known) return kNoPage;
+  if (before != nullptr) return NextPagePos(*before);
+  return tailNextIndex_ == pageIndex - 1 ? tailNext_ : kNoPage;
+}
+
+void CVirtualStream::AdoptCheckedPage(int64_t pageIndex, int64_t position, const CFilePage& page) {
+  if (pageIndex == static_cast<int64_t>(map_.size())) {
+    map_.push_back(position);
+    checked_.push_back(1);
+  } else {
+    checked_[static_cast<size_t>(pageIndex)] = 1;
+  }
+  tailNext_ = NextPagePos(page);
+  tailNextIndex_ = pageIndex;
+}
+
+int64_t CVirtualStream::ReadRun(int64_t pageIndex, int64_t offset, uint8_t* out, int64_t length) {
+  const int64_t header = pageHeaderBytes_;
+  const int64_t stride = header + payloadSize_;
+  const int64_t start = map_[static_cast<size_t>(pageIndex)];
+  const int64_t first = payloadSize_ - offset;
+  // The pages behind this one that the read would take where they would lie if the
+  // stream's pages follow one another, as far as what is already known allows.
+  // Beyond the pages whose place is known, the run guesses as far as the guesses
+  // of the runs before it came true: a stream whose pages interleave with others'
+  // wastes at most as much reading as it uses.
+  int64_t pages = 1;
+  for (int64_t planned = first; planned < length && pages <= runGuess_; ++pages) {
+    const int64_t next = pageIndex + pages;
+    const int64_t position = start + pages * stride;
+    const int64_t wanted = std::min<int64_t>(payloadSize_, length - planned);
+    // The last page's slack and pages that would leave the file are read page by page.
+    if (next > lastNumber_ || (next == lastNumber_ && wanted > lastFill_)) break;
+    if (position > fileSize_ - header - PageExtent(next)) break;
+    const int64_t expected = ExpectedPosition(next, nullptr);
+    if (expected != kNoPage && expected != position) break;
+    planned += wanted;
+  }
+  if (pages < 2) return 0;
+
+  runHeaders_.resize(static_cast<size_t>((pages - 1) * header));
+  runPieces_.clear();
+  runPieces_.push_back({out, first});
+  for (int64_t at = first, p = 1; p < pages; ++p) {
+    const int64_t wanted = std::min<int64_t>(payloadSize_, length - at);
+    runPieces_.push_back({runHeaders_.data() + (p - 1) * header, header});
+    runPieces_.push_back({out + at, wanted});
+    at += wanted;
+  }
+  const int64_t got = carrier_->ReadGathered(start + header + offset, runPieces_);
+  if (got < first) return 0;
+
+  // Keep the pages that came whole and stand where the chain puts them.
+  int64_t delivered = first;
+  int64_t consumed = first;
+  int64_t kept = 1;
+  CFilePage before;
+  for (int64_t p = 1; p < pages; ++p, ++kept) {
+    const int64_t page = pageIndex + p;
+    const int64_t position = start + p * stride;
+    const int64_t wanted = std::min<int64_t>(payloadSize_, length - delivered);
+    if (got < consumed + header + wanted) break;
+    if (ExpectedPosition(page, p > 1 ? &before : nullptr) != position) break;
+    CFilePage read(owner_, position);
+    read.ParseHeader(runHeaders_.data() + (p - 1) * header, header);
+    if (read.number != page) throw FileCorruptException("Page number out of sequence");
+    AdoptCheckedPage(page, position, read);
+    before = read;
+    delivered += wanted;
+    consumed += header + wanted;
+  }
+  runGuess_ = kept == pages ? std::min(runGuess_ * 2, kMaxRunPages) : 1;
+  return delivered;
 }
 
 int64_t CVirtualStream::Size() { return IsEmpty() ? 0 : size_; }

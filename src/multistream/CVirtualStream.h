@@ -9,18 +9,20 @@
 // being read at most once and remembered, so neither seeks nor reads ever walk the
 // chain again. Every page used is checked against the file: its header must carry
 // its own page number (which also stops link loops) and its payload must lie
-// inside the file.
+// inside the file. A read across pages that lie one behind the other in the file
+// (how a stream written on its own is laid out) takes them, headers included, in
+// one gathered system call instead of two calls per page.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "multistream/CBaseStream.h"
+#include "multistream/CFileStream.h"
 #include "multistream/CFilePage.h"
 
 namespace Korvane::DataReader::MultiStream {
 
-class CFileStream;
 class CMultiStream;
 
 class CVirtualStream : public CBaseStream {
@@ -79,6 +81,17 @@ class CVirtualStream : public CBaseStream {
   bool IsEmpty() const noexcept { return firstPage_ == kNoPage; }
   // Read, asking the carrier to read ahead to the end of each page or not.
   int32_t ReadPages(void* buffer, int32_t length, bool readAhead);
+  // Reads on from `offset` of checked page `pageIndex` into the pages behind it, in
+  // one gathered read while each next page lies right behind the one before and
+  // its header is the one the chain expects there; returns the bytes delivered
+  // (at most `length`), 0 when no page behind it qualifies.
+  int64_t ReadRun(int64_t pageIndex, int64_t offset, uint8_t* out, int64_t length);
+  // Where the chain puts page `pageIndex` given the header of the page before it
+  // (`before`, or null when this run did not read it), or kNoPage when that is
+  // not known without reading another header.
+  int64_t ExpectedPosition(int64_t pageIndex, const CFilePage* before) const;
+  // Records page `pageIndex` at `position` with its header read and checked.
+  void AdoptCheckedPage(int64_t pageIndex, int64_t position, const CFilePage& page);
   int32_t PageExtent(int64_t pageIndex) const noexcept;
   // Position of page `pageIndex` (at most the last number), checked against the
   // file, or -1 when the chain ends before it.
@@ -116,6 +129,11 @@ class CVirtualStream : public CBaseStream {
   int64_t tailNext_ = kNoPage;
   int64_t tailNextIndex_ = -1;
   bool chainEnded_ = false;
+  // Scratch of ReadRun: the headers it reads and the pieces of its gathered read.
+  std::vector<uint8_t> runHeaders_;
+  std::vector<ReadPiece> runPieces_;
+  // Pages a run may read behind its first on the guess that they follow it.
+  int64_t runGuess_ = 1;
 };
 
 }  // namespace Korvane::DataReader::MultiStream

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <random>
 #include <tuple>
+#include <vector>
 
 #include "common/DataReaderLibException.h"
 #include "multistream/CMultiStream.h"
@@ -19,17 +20,20 @@ namespace {
 using TestKit::MultiStreamOptions;
 using TestKit::StoredStreamLayout;
 
-// Generation, and whether the data streams are listed in a page table.
-using Layout = std::tuple<int, bool>;
+// Generation, whether the data streams are listed in a page table, and whether the
+// streams' pages alternate in the file (else each stream's pages follow each
+// other, and reads across pages take several in one go).
+using Layout = std::tuple<int, bool, bool>;
 
 class VirtualStreamTest : public ::testing::TestWithParam<Layout> {
  protected:
   void SetUp() override {
-    const auto [generation, table] = GetParam();
+    const auto [generation, table, interleave] = GetParam();
     data_ = TestKit::PatternBytes(240, 1);
     MultiStreamOptions options;
     options.generation = generation;
     options.writePageTable = table;
+    options.interleave = interleave;
     // Payload 100, three pages, last fill 40, interleaved with two other streams.
     std::vector<StoredStreamLayout> layouts = {
         {"OTHER", TestKit::PatternBytes(250, 2), 100, table},
@@ -232,11 +236,22 @@ TEST_P(VirtualStreamTest, RandomWalkMatchesTheWrittenBytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, VirtualStreamTest,
-                         ::testing::Values(Layout{1, false}, Layout{2, false}, Layout{2, true}, Layout{3, false},
-                                           Layout{3, true}, Layout{4, false}, Layout{4, true}),
+                         ::testing::ValuesIn([] {
+                           // Generation 1 has no page table.
+                           std::vector<Layout> layouts;
+                           for (const bool interleave : {true, false}) {
+                             layouts.emplace_back(1, false, interleave);
+                             for (int generation = 2; generation <= 4; ++generation) {
+                               layouts.emplace_back(generation, false, interleave);
+                               layouts.emplace_back(generation, true, interleave);
+                             }
+                           }
+                           return layouts;
+                         }()),
                          [](const auto& p) {
                            return "Gen" + std::to_string(std::get<0>(p.param)) +
-                                  (std::get<1>(p.param) ? "PageTable" : "Chained");
+                                  (std::get<1>(p.param) ? "PageTable" : "Chained") +
+                                  (std::get<2>(p.param) ? "Interleaved" : "InSequence");
                          });
 
 // Page links of -2 name the page table as the only way to the next page.
