@@ -72,15 +72,17 @@ def open_points(runs):
     return median_by(chosen, lambda run: arguments(run)[0])
 
 
-def plot_throughput(axis, window, channel):
+def plot_throughput(axis, window, channel, stored):
     sizes = [size / MIB for size in window]
     axis.plot(sizes, [p["baseline_bytes_per_s"] / MIB for p in window.values()], "k--o",
               label="one sequential read of the file")
     axis.plot(sizes, [p["read_bytes_per_s"] / MIB for p in window.values()], "C0-o",
               label="every channel, window by window")
-    if channel:
-        axis.plot([size / MIB for size in channel], [p["read_bytes_per_s"] / MIB for p in channel.values()],
-                  "C1-o", label="every channel, one after the other")
+    for points, style, label in ((stored, "C2-o", "the same, samples as stored"),
+                                 (channel, "C1-o", "every channel, one after the other")):
+        if points:
+            axis.plot([size / MIB for size in points], [p["read_bytes_per_s"] / MIB for p in points.values()],
+                      style, label=label)
     axis.set_xscale("log", base=2)
     axis.set_xlabel("recording size [MiB]")
     axis.set_ylabel("file bytes per second [MiB/s]")
@@ -124,10 +126,12 @@ def main(argv):
     runs = load_runs(argv[1])
     window = scale_points(runs, "BM_ScaleRead")
     channel = scale_points(runs, "BM_ScaleReadChannelByChannel")
+    stored = scale_points(runs, "BM_ScaleReadStored")
     opening = open_points(runs)
     panels = []
     if window:
-        panels += [lambda axis: plot_throughput(axis, window, channel), lambda axis: plot_memory(axis, window, channel)]
+        panels += [lambda axis: plot_throughput(axis, window, channel, stored),
+                   lambda axis: plot_memory(axis, window, channel)]
     if opening:
         panels.append(lambda axis: plot_open(axis, opening))
     if not panels:

@@ -244,11 +244,11 @@ int64_t CVirtualStream::ReadRun(int64_t pageIndex, int64_t offset, uint8_t* out,
   const int64_t stride = header + payloadSize_;
   const int64_t start = map_[static_cast<size_t>(pageIndex)];
   const int64_t first = payloadSize_ - offset;
-  // The pages behind this one that the read would take where they would lie if the
-  // stream's pages follow one another, as far as what is already known allows.
-  // Beyond the pages whose place is known, the run guesses as far as the guesses
-  // of the runs before it came true: a stream whose pages interleave with others'
-  // wastes at most as much reading as it uses.
+  // The pages behind this one that the read would take, where they would lie if the
+  // stream's pages follow one another. A page whose place is known must lie there;
+  // beyond those the run guesses only as far as the guesses of the runs before it
+  // came true, so a stream whose pages interleave with others' wastes at most as
+  // much reading as it uses.
   int64_t pages = 1;
   for (int64_t planned = first; planned < length && pages <= runGuess_; ++pages) {
     const int64_t next = pageIndex + pages;
