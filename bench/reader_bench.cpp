@@ -241,4 +241,28 @@ void BM_OpenScaling(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenScaling)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
+// The setup's interpretation of 10,000 channels against that of 1,000, per channel,
+// timed in the same rounds (each opens both recordings step by step), so that both
+// see the same load.
+void BM_InterpretScaling(benchmark::State& state) {
+  constexpr std::array<size_t, 2> kChannels = {1000, 10000};
+  TestKit::TempDir directory;
+  std::array<std::string, kChannels.size()> paths;
+  for (size_t i = 0; i < kChannels.size(); ++i) paths[i] = WriteRecording(directory, kChannels[i], kSeriesEvents);
+  std::array<OpenTimes, kChannels.size()> times;
+  bool ok = true;
+  for (auto _ : state) {
+    for (size_t i = 0; i < kChannels.size(); ++i) ok = OpenInSteps(paths[i], times[i]) && ok;
+  }
+  if (!ok) state.SkipWithError("a recording did not open");
+  auto perChannel = [&](size_t i, double ns) { return ns / static_cast<double>(kChannels[i]); };
+  const PhaseTime& small = times[0].steps[kInterpret];
+  const PhaseTime& large = times[1].steps[kInterpret];
+  state.counters["interpret_cpu_10000_to_1000"] = perChannel(1, large.CpuMeanNs()) / perChannel(0, small.CpuMeanNs());
+  state.counters["interpret_best_cpu_10000_to_1000"] = perChannel(1, large.cpuBestNs) / perChannel(0, small.cpuBestNs);
+  state.counters["interpret_cpu_us_per_channel_1000"] = perChannel(0, small.CpuMeanNs()) / 1000.0;
+  state.counters["interpret_cpu_us_per_channel_10000"] = perChannel(1, large.CpuMeanNs()) / 1000.0;
+}
+BENCHMARK(BM_InterpretScaling)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
 }  // namespace
