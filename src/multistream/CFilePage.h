@@ -40,7 +40,7 @@ class CFilePage {
   // Takes the fields from header bytes read elsewhere (`available` of them); false
   // like ReadHeader when they end inside the fixed part.
   bool ParseHeader(const uint8_t* header, int64_t available);
-  // Bytes a header takes at most; a gathered read sets this much aside per header.
+  // Bytes of the longest header ("PAG1" with its two trailing fields).
   static constexpr int32_t kMaxHeaderBytes = 32;
 
   CMultiStream* owner = nullptr;

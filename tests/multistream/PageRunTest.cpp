@@ -71,12 +71,6 @@ class PageRunTest : public ::testing::Test {
   CMultiStream container_;
 };
 
-TEST_F(PageRunTest, PagesInSequenceReadWholeAndPageByPageAlike) {
-  CBaseStream& a = Open("A");
-  EXPECT_EQ(ReadWhole(a), TestKit::PatternBytes(kPayload * kPages, 1));
-  EXPECT_EQ(ReadPageByPage(a), TestKit::PatternBytes(kPayload * kPages, 1));
-}
-
 // A's last page is taken from B's fifth page: the page behind A's eighth page has
 // A's number 8 too, but the chain leads elsewhere, and the chain decides.
 TEST_F(PageRunTest, TheChainDecidesWhenThePageBehindCarriesTheWantedNumber) {
