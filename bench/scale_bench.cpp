@@ -21,6 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -250,8 +251,16 @@ enum class Order { kWindowByWindow, kChannelByChannel };
 // (a host that keeps int16 samples as int16 and scales them later).
 enum class Form { kScaled, kStored };
 
-// Bytes of the largest stored sample of the recording's channels (a double).
-constexpr size_t kLargestStoredSample = 8;
+// The asynchronous channels store doubles; their time stamps are doubles too.
+constexpr int64_t kAsyncValueBytes = 8;
+constexpr int64_t kTimeStampBytes = 8;
+
+// Bytes of the largest stored sample of the recording's channels.
+size_t LargestStoredSample(const ScaleRecording& plan) {
+  int64_t largest = kAsyncValueBytes;
+  for (const auto& channel : plan.syncChannels()) largest = std::max<int64_t>(largest, channel.sampleBytes);
+  return static_cast<size_t>(largest);
+}
 
 // Opens the file and reads everything: every synchronous channel end to end in
 // windows of kWindow full-rate positions (kWindow / SRDiv samples), in the order
@@ -262,7 +271,7 @@ ReadTotals ReadEverything(const std::string& path, const ScaleRecording& plan, O
   const Reader reader(path);
   ReadTotals totals;
   std::vector<double> values(kWindow), times(kWindow);
-  std::vector<uint8_t> stored(form == Form::kStored ? kWindow * kLargestStoredSample : 0);
+  std::vector<uint8_t> stored(form == Form::kStored ? kWindow * LargestStoredSample(plan) : 0);
   constexpr int kChannels = ScaleRecording::kSyncChannels + ScaleRecording::kAsyncChannels;
   std::vector<int32_t> indexes;
   std::vector<int64_t> counts;
@@ -275,7 +284,7 @@ ReadTotals ReadEverything(const std::string& path, const ScaleRecording& plan, O
     if (i < ScaleRecording::kSyncChannels) {
       totals.syncBytes += count * plan.syncChannels()[static_cast<size_t>(i)].sampleBytes;
     } else {
-      totals.asyncBytes += count * 16;
+      totals.asyncBytes += count * (kAsyncValueBytes + kTimeStampBytes);
     }
   }
   auto start = Clock::now();

@@ -249,6 +249,8 @@ int64_t CVirtualStream::ReadRun(int64_t pageIndex, int64_t offset, uint8_t* out,
   // beyond those the run guesses only as far as the guesses of the runs before it
   // came true, so a stream whose pages interleave with others' wastes at most as
   // much reading as it uses.
+  runHeaders_.resize(static_cast<size_t>(runGuess_ * header));
+  runPieces_.assign(1, {out, first});
   int64_t pages = 1;
   for (int64_t planned = first; planned < length && pages <= runGuess_; ++pages) {
     const int64_t next = pageIndex + pages;
@@ -259,42 +261,34 @@ int64_t CVirtualStream::ReadRun(int64_t pageIndex, int64_t offset, uint8_t* out,
     if (position > fileSize_ - header - PageExtent(next)) break;
     const int64_t expected = ExpectedPosition(next, nullptr);
     if (expected != kNoPage && expected != position) break;
+    runPieces_.push_back({runHeaders_.data() + (pages - 1) * header, header});
+    runPieces_.push_back({out + planned, wanted});
     planned += wanted;
   }
   if (pages < 2) return 0;
-
-  runHeaders_.resize(static_cast<size_t>((pages - 1) * header));
-  runPieces_.clear();
-  runPieces_.push_back({out, first});
-  for (int64_t at = first, p = 1; p < pages; ++p) {
-    const int64_t wanted = std::min<int64_t>(payloadSize_, length - at);
-    runPieces_.push_back({runHeaders_.data() + (p - 1) * header, header});
-    runPieces_.push_back({out + at, wanted});
-    at += wanted;
-  }
   const int64_t got = carrier_->ReadGathered(start + header + offset, runPieces_);
   if (got < first) return 0;
 
   // Keep the pages that came whole and stand where the chain puts them.
   int64_t delivered = first;
   int64_t consumed = first;
-  int64_t kept = 1;
   CFilePage before;
-  for (int64_t p = 1; p < pages; ++p, ++kept) {
+  int64_t p = 1;
+  for (; p < pages; ++p) {
     const int64_t page = pageIndex + p;
     const int64_t position = start + p * stride;
-    const int64_t wanted = std::min<int64_t>(payloadSize_, length - delivered);
+    const int64_t wanted = runPieces_[static_cast<size_t>(2 * p)].length;
     if (got < consumed + header + wanted) break;
     if (ExpectedPosition(page, p > 1 ? &before : nullptr) != position) break;
     CFilePage read(owner_, position);
-    read.ParseHeader(runHeaders_.data() + (p - 1) * header, header);
+    read.ParseHeader(static_cast<const uint8_t*>(runPieces_[static_cast<size_t>(2 * p - 1)].buffer), header);
     if (read.number != page) throw FileCorruptException("Page number out of sequence");
     AdoptCheckedPage(page, position, read);
     before = read;
     delivered += wanted;
     consumed += header + wanted;
   }
-  runGuess_ = kept == pages ? std::min(runGuess_ * 2, kMaxRunPages) : 1;
+  runGuess_ = p == pages ? std::min(runGuess_ * 2, kMaxRunPages) : 1;
   return delivered;
 }
 

@@ -327,8 +327,8 @@ void CKVXMLHelper::FillArrayInfo(const XMLElement* arrayInfo, CKVChannel* channe
 }
 
 void CKVXMLHelper::UpdateStoredChannel(XMLElement* entry) {
-  // Most entries update nothing; they are passed over without looking up (and
-  // so reading) their channel.
+  // The entry was picked out by its children's names in any letter case; only
+  // those these tests match update the channel, as they always did.
   const bool updatesAmpl = NeedToUpdateAmpl(entry);
   XMLElement* online = FindElement(entry, "OnlineInfo");
   if (!updatesAmpl && online == nullptr) return;
