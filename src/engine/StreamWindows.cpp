@@ -40,7 +40,11 @@ StreamWindows::~StreamWindows() {
 }
 
 void StreamWindows::Release() noexcept {
-  for (Window& window : windows_) std::vector<uint8_t>().swap(window.bytes);
+  for (Window& window : windows_) {
+    window.storage.reset();
+    window.capacity = 0;
+    window.size = 0;
+  }
   if (budget_ != nullptr) budget_->Returned(heldBytes_);
   heldBytes_ = 0;
 }
@@ -65,7 +69,7 @@ bool StreamWindows::Read(uint64_t position, void* out, uint64_t length) {
 
 const uint8_t* StreamWindows::View(uint64_t position, uint64_t length) {
   Window* window = Hold(position, length);
-  return window != nullptr ? window->bytes.data() + (position - window->start) : nullptr;
+  return window != nullptr ? window->storage.get() + (position - window->start) : nullptr;
 }
 
 StreamWindows::Window* StreamWindows::Hold(uint64_t position, uint64_t length) {
@@ -80,18 +84,20 @@ StreamWindows::Window* StreamWindows::Hold(uint64_t position, uint64_t length) {
   Window& window = WindowFor(position);
   Adapt(window);
   const uint64_t refill = std::min(std::max(window.nextBytes, length), size - position);
-  if (refill > window.bytes.capacity()) {
-    const uint64_t grown = refill - window.bytes.capacity();
+  if (refill > window.capacity) {
+    const uint64_t grown = refill - window.capacity;
     if (budget_ != nullptr) budget_->Reserve(this, grown);
-    window.bytes.reserve(refill);
+    // What the window held is refilled whole, so nothing is carried over.
+    window.storage.reset(new uint8_t[refill]);
+    window.capacity = refill;
     heldBytes_ += grown;
   }
-  window.bytes.resize(refill);
+  window.size = refill;
   window.start = position;
   window.served = length;
   window.lastUse = uses_;
-  if (!ReadDirect(position, window.bytes.data(), window.bytes.size())) {
-    window.bytes.clear();
+  if (!ReadDirect(position, window.storage.get(), refill)) {
+    window.size = 0;
     return nullptr;
   }
   return &window;
@@ -99,8 +105,7 @@ StreamWindows::Window* StreamWindows::Hold(uint64_t position, uint64_t length) {
 
 StreamWindows::Window* StreamWindows::Find(uint64_t position, uint64_t length) {
   for (Window& window : windows_) {
-    if (!window.bytes.empty() && position >= window.start &&
-        position + length <= window.start + window.bytes.size()) {
+    if (window.size != 0 && position >= window.start && position + length <= window.start + window.size) {
       return &window;
     }
   }
@@ -112,18 +117,18 @@ StreamWindows::Window* StreamWindows::Find(uint64_t position, uint64_t length) {
 StreamWindows::Window& StreamWindows::WindowFor(uint64_t position) {
   Window* oldest = &windows_[0];
   for (Window& window : windows_) {
-    const uint64_t end = window.start + window.bytes.size();
-    if (!window.bytes.empty() && position >= window.start && position <= end + kMinWindowBytes) return window;
+    const uint64_t end = window.start + window.size;
+    if (window.size != 0 && position >= window.start && position <= end + kMinWindowBytes) return window;
     if (window.lastUse < oldest->lastUse) oldest = &window;
   }
   return *oldest;
 }
 
 void StreamWindows::Adapt(Window& window) noexcept {
-  if (window.bytes.empty()) return;
-  if (window.served >= window.bytes.size() / 2) {
+  if (window.size == 0) return;
+  if (window.served >= window.size / 2) {
     window.nextBytes = std::min(window.nextBytes * 2, kMaxWindowBytes);
-  } else if (window.served < window.bytes.size() / 4) {
+  } else if (window.served < window.size / 4) {
     window.nextBytes = std::max(window.nextBytes / 2, kMinWindowBytes);
   }
 }

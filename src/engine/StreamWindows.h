@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace Korvane::DataReader::MultiStream {
@@ -81,9 +82,15 @@ class StreamWindows {
   friend class WindowBudget;
 
   struct Window {
-    std::vector<uint8_t> bytes;
+    // Every byte held is read from the stream before use, so the memory is
+    // taken as it comes, not cleared first.
+    std::unique_ptr<uint8_t[]> storage;
+    uint64_t capacity = 0;
+    uint64_t size = 0;  // bytes held, from `start` on
     uint64_t start = 0;
-    uint64_t nextBytes = kMaxWindowBytes;  // size of the next refill
+    // The size of the next refill. The first is the smallest: a search that
+    // jumps through the stream reads little, and a reader going on doubles it.
+    uint64_t nextBytes = kMinWindowBytes;
     uint64_t served = 0;                   // bytes read from it since its refill
     uint64_t lastUse = 0;
   };

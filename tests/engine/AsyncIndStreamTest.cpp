@@ -123,5 +123,34 @@ TEST_F(AsyncIndStreamTest, WindowsOfManyStreamsStayWithinTheirBudget) {
   EXPECT_LE(budget.HeldBytes(), valueBytes + nodeBytes - 1);
 }
 
+
+// A search jumps through a stream piece by piece and reads little around each;
+// a reader going on through it grows its window to the largest. What the
+// windows give is the stream's bytes either way.
+TEST_F(AsyncIndStreamTest, JumpsReadLittleAndReadersGoingOnReadInLargeWindows) {
+  OpenIndexFile(400000);
+  MultiStream::CBaseStream* values = container_.StreamByCode("DBASDATX");
+  const auto size = static_cast<uint64_t>(values->Size());
+  ASSERT_GT(size, 4 * StreamWindows::kMaxWindowBytes);
+  StreamWindows windows(values);
+  auto readMatches = [&](uint64_t position, uint64_t length) {
+    std::vector<uint8_t> got(length), expected(length);
+    return windows.Read(position, got.data(), length) &&
+           values->ReadBytesAt(static_cast<int64_t>(position), expected.data(), static_cast<int32_t>(length)) ==
+               static_cast<int32_t>(length) &&
+           got == expected;
+  };
+  constexpr uint64_t kJumps = 8;
+  for (uint64_t i = 0; i < kJumps; ++i) {
+    ASSERT_TRUE(readMatches(size / kJumps * i + 13, 48)) << i;
+    EXPECT_LE(windows.HeldBytes(), StreamWindows::kWindows * StreamWindows::kMinWindowBytes) << i;
+  }
+  constexpr uint64_t kPiece = 4096;
+  for (uint64_t position = 0; position < 3 * StreamWindows::kMaxWindowBytes; position += kPiece) {
+    ASSERT_TRUE(readMatches(position, kPiece)) << position;
+  }
+  EXPECT_GE(windows.HeldBytes(), StreamWindows::kMaxWindowBytes);
+}
+
 }  // namespace
 }  // namespace Korvane::DataReader
