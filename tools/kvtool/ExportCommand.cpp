@@ -40,8 +40,9 @@ constexpr char kExportHelp[] =
     "  name, unit, description, scale, offset, rate and data type as attributes; the measurement info as\n"
     "  file attributes; \"/events\" and \"/regions\" as compound datasets. Text channels are fixed-length\n"
     "  strings; binary channels are left out (a note says so).\n"
-    "mat: a MATLAB file with one struct per channel (name, values, time, unit, rate); it holds one channel\n"
-    "  in memory at a time. Text and binary channels are left out (a note says so).\n"
+    "mat: a MATLAB file with one struct per channel (name, values, time, unit, rate), in MATLAB's default\n"
+    "  version 7 format (compressed), or version 7.3 (uncompressed) when a channel would reach 2 GiB; it\n"
+    "  holds one channel in memory at a time. Text and binary channels are left out (a note says so).\n"
     "--reduced LEVEL writes the reduced values of that level instead (time, min, max, average and RMS per\n"
     "  channel). A failed export leaves no output behind.";
 

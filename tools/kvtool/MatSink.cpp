@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 
 #include "ToolError.h"
@@ -29,6 +30,24 @@ std::string VariableName(const std::string& channel, std::vector<std::string>& t
   return name;
 }
 
+// MATLAB's own default format (version 7: MAT 5, compressed) holds variables of
+// less than 2 GiB. A recording with a longer channel is written as MAT 7.3, and
+// uncompressed there: matio compresses MAT 7.3 at zlib's slowest level, which
+// took 7 s for one channel of 8 MB of samples here (a 256 MiB recording: 6.5
+// minutes, against 4 s uncompressed).
+constexpr int64_t kMat5VariableBytes = (int64_t{1} << 31) - (int64_t{1} << 20);  // room for the struct's headers
+
+// True when every channel's struct (values and time, doubles) fits a MAT 5 variable.
+bool FitsMat5(const ExportPlan& plan) {
+  for (const ExportTable& table : plan.tables) {
+    for (const ExportColumn& column : table.columns) {
+      const int64_t bytesPerRow = (int64_t{column.width} + 1) * static_cast<int64_t>(sizeof(double));
+      if (table.rows > kMat5VariableBytes / bytesPerRow) return false;
+    }
+  }
+  return true;
+}
+
 matvar_t* Matrix(size_t rows, size_t columns, double* data) {
   size_t dims[2] = {rows, columns};
   return Mat_VarCreate(nullptr, MAT_C_DOUBLE, MAT_T_DOUBLE, 2, dims, data, MAT_F_DONT_COPY_DATA);
@@ -47,12 +66,13 @@ MatSink::~MatSink() {
   if (mat_ != nullptr) Mat_Close(Mat(mat_));
 }
 
-void MatSink::Begin(const ExportPlan&, const RecordingSummary&) {
+void MatSink::Begin(const ExportPlan& plan, const RecordingSummary&) {
   file_ = std::make_unique<PendingFile>(out_);
   file_->CloseStream();
   const std::string header = "kvtool export";
-  mat_ = Mat_CreateVer(file_->TemporaryPath().c_str(), header.c_str(), MAT_FT_MAT73);
-  if (mat_ == nullptr) mat_ = Mat_CreateVer(file_->TemporaryPath().c_str(), header.c_str(), MAT_FT_MAT5);
+  const bool mat5 = FitsMat5(plan);
+  compression_ = mat5 ? MAT_COMPRESSION_ZLIB : MAT_COMPRESSION_NONE;
+  mat_ = Mat_CreateVer(file_->TemporaryPath().c_str(), header.c_str(), mat5 ? MAT_FT_MAT5 : MAT_FT_MAT73);
   if (mat_ == nullptr) throw ToolError(kExitOutputFailure, "cannot create " + out_ + ": matio could not make the file");
 }
 
@@ -94,7 +114,7 @@ void MatSink::EndTable(const ExportTable& table) {
   Mat_VarSetStructFieldByName(record, "time", 0, Matrix(rows, 1, time_.data()));
   Mat_VarSetStructFieldByName(record, "unit", 0, Text(column.channel->unit));
   Mat_VarSetStructFieldByName(record, "rate", 0, Matrix(1, 1, &rate));
-  const int status = Mat_VarWrite(Mat(mat_), record, MAT_COMPRESSION_ZLIB);
+  const int status = Mat_VarWrite(Mat(mat_), record, static_cast<matio_compression>(compression_));
   Mat_VarFree(record);
   time_.clear();
   if (status != 0) throw ToolError(kExitOutputFailure, "writing " + out_ + ": matio could not write " + name);

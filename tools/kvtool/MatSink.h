@@ -1,6 +1,7 @@
 // MATLAB output through matio: one struct per channel with the fields name,
-// values (rows x values per sample), time, unit and rate, in a MAT 7.3 file (MAT 5
-// when matio was built without HDF5). matio writes a struct whole, so the sink
+// values (rows x values per sample), time, unit and rate, in MATLAB's default
+// version 7 format (MAT 5, compressed), or in MAT 7.3 (uncompressed) when a
+// channel's struct would reach 2 GiB. matio writes a struct whole, so the sink
 // holds one channel at a time in memory. Text and binary channels are left out
 // with a note.
 #pragma once
@@ -31,6 +32,7 @@ class MatSink : public ExportSink {
   std::string out_;
   std::unique_ptr<PendingFile> file_;
   void* mat_ = nullptr;  // mat_t
+  int compression_ = 0;  // matio_compression of every variable
   std::vector<std::string> variables_;
   // The channel being gathered.
   bool skip_ = false;
