@@ -267,6 +267,12 @@ class ChannelExercise {
           std::memcpy(&b, times + (first + i) * 8, 8);
           std::fprintf(stderr, "  sample %lld: time %.17g, in the read of all %.17g\n",
                        static_cast<long long>(first + i), a, b);
+          // The value bytes, this window's against the read of all.
+          for (int64_t k = 0; k < sampleBytes; ++k) {
+            std::fprintf(stderr, " %02x/%02x", part[static_cast<size_t>(i * sampleBytes + k)],
+                         values[(first + i) * sampleBytes + k]);
+          }
+          std::fprintf(stderr, "\n");
         }
         std::abort();
       }

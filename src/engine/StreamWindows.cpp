@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "common/DataReaderLibException.h"
 #include "multistream/CStream.h"
 
 namespace Korvane::DataReader {
@@ -92,15 +93,28 @@ StreamWindows::Window* StreamWindows::Hold(uint64_t position, uint64_t length) {
     window.capacity = refill;
     heldBytes_ += grown;
   }
-  window.size = refill;
   window.start = position;
   window.served = length;
   window.lastUse = uses_;
-  if (!ReadDirect(position, window.storage.get(), refill)) {
-    window.size = 0;
-    return nullptr;
+  return Refill(window, position, refill, length) ? &window : nullptr;
+}
+
+bool StreamWindows::Refill(Window& window, uint64_t position, uint64_t bytes, uint64_t piece) {
+  window.size = 0;
+  if (bytes > piece) {
+    // A damaged page behind the piece fails the refill, not the piece: whether a
+    // piece can be read must not depend on how far the window reaches.
+    try {
+      if (ReadDirect(position, window.storage.get(), bytes)) {
+        window.size = bytes;
+        return true;
+      }
+    } catch (const DataReaderLibException&) {
+    }
   }
-  return &window;
+  if (!ReadDirect(position, window.storage.get(), piece)) return false;
+  window.size = piece;
+  return true;
 }
 
 StreamWindows::Window* StreamWindows::Find(uint64_t position, uint64_t length) {

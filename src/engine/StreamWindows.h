@@ -102,6 +102,9 @@ class StreamWindows {
   // when the range cannot be read.
   Window* Hold(uint64_t position, uint64_t length);
   static void Adapt(Window& window) noexcept;
+  // Fills the window with `bytes` at `position`, or, when they cannot all be
+  // read, with the `piece` asked for alone; false when not even the piece can be.
+  bool Refill(Window& window, uint64_t position, uint64_t bytes, uint64_t piece);
   bool ReadDirect(uint64_t position, uint8_t* out, uint64_t length);
 
   MultiStream::CStream* stream_;

@@ -173,7 +173,13 @@ int32_t CVirtualStream::Read(void* buffer, int32_t length) { return ReadPages(bu
 
 int32_t CVirtualStream::ReadBytesAt(int64_t position, void* buffer, int32_t length) {
   if (length <= 0) return 0;
-  const int64_t before = SeekFromBeginning(position);
+  if (position < 0) throw FileCorruptException(kBeforeBof);
+  if (position > Size()) throw FileCorruptException(kBeyondEof);
+  // Only the pages that hold the bytes are reached (a seek would also reach the
+  // page before a page boundary), so whether a piece can be read does not depend
+  // on where the read begins.
+  position_ = position;
+  const int64_t before = position;
   // Only what the stream holds: the slack behind the last page's fill is not data.
   if (length > Size() - before) length = static_cast<int32_t>(std::max<int64_t>(Size() - before, 0));
   if (length == 0) return 0;

@@ -2,15 +2,18 @@
 // test kit into a multi-stream file, opened as a host's file would be.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "asyncindex/AsyncIndexLibException.h"
 #include "asyncindex/AsyncManager.h"
+#include "common/DataReaderLibException.h"
 #include "engine/AsyncIndStream.h"
 #include "engine/StreamWindows.h"
 #include "multistream/CMultiStream.h"
 #include "testkit/AsyncIndexWriter.h"
+#include "testkit/ByteWriter.h"
 #include "testkit/MultiStreamWriter.h"
 #include "testkit/TempDir.h"
 
@@ -150,6 +153,28 @@ TEST_F(AsyncIndStreamTest, JumpsReadLittleAndReadersGoingOnReadInLargeWindows) {
     ASSERT_TRUE(readMatches(position, kPiece)) << position;
   }
   EXPECT_GE(windows.HeldBytes(), StreamWindows::kMaxWindowBytes);
+}
+
+// A window reaches past the piece asked for; a damaged page there fails the
+// pieces in that page, not the piece before it.
+TEST(StreamWindowsDamage, APieceIsReadWhenItsOwnPagesAreWhole) {
+  TestKit::TempDir directory;
+  TestKit::MultiStreamOptions options;
+  options.writePageTable = true;
+  const std::vector<uint8_t> data = TestKit::PatternBytes(300, 6);
+  auto written = TestKit::BuildMultiStreamFile(options, {{"DBASDATX", data, 100, true}});
+  TestKit::PatchI32(written.bytes,
+                    static_cast<size_t>(written.streams[0].pagePositions[1]) + TestKit::kTestPageNumberOffset, 7);
+  TestKit::WriteFile(directory.File("c.kvd"), written.bytes);
+  MultiStream::CMultiStream container;
+  container.OpenFile(directory.File("c.kvd").c_str());
+  StreamWindows windows(container.StreamByCode("DBASDATX"));
+  std::vector<uint8_t> got(40);
+  for (const uint64_t position : {0, 60, 210, 260}) {
+    ASSERT_TRUE(windows.Read(position, got.data(), got.size())) << position;
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), data.begin() + static_cast<int64_t>(position))) << position;
+  }
+  EXPECT_THROW(windows.Read(120, got.data(), got.size()), FileCorruptException);
 }
 
 }  // namespace
