@@ -126,7 +126,6 @@ TEST_F(AsyncIndStreamTest, WindowsOfManyStreamsStayWithinTheirBudget) {
   EXPECT_LE(budget.HeldBytes(), valueBytes + nodeBytes - 1);
 }
 
-
 // A search jumps through a stream piece by piece and reads little around each;
 // a reader going on through it grows its window to the largest. What the
 // windows give is the stream's bytes either way.

@@ -73,6 +73,11 @@ void MatSink::Begin(const ExportPlan& plan, const RecordingSummary&) {
   const bool mat5 = FitsMat5(plan);
   compression_ = mat5 ? MAT_COMPRESSION_ZLIB : MAT_COMPRESSION_NONE;
   mat_ = Mat_CreateVer(file_->TemporaryPath().c_str(), header.c_str(), mat5 ? MAT_FT_MAT5 : MAT_FT_MAT73);
+  if (mat_ == nullptr && !mat5) {
+    throw ToolError(kExitOutputFailure, "cannot create " + out_ +
+                                            ": a channel reaches 2 GiB, which needs MAT 7.3, and matio could not "
+                                            "make a MAT 7.3 file (built without HDF5?)");
+  }
   if (mat_ == nullptr) throw ToolError(kExitOutputFailure, "cannot create " + out_ + ": matio could not make the file");
 }
 
