@@ -154,9 +154,11 @@ TEST_F(AsyncIndStreamTest, JumpsReadLittleAndReadersGoingOnReadInLargeWindows) {
   EXPECT_GE(windows.HeldBytes(), StreamWindows::kMaxWindowBytes);
 }
 
-// A window reaches past the piece asked for; a damaged page there fails the
-// pieces in that page, not the piece before it.
-TEST(StreamWindowsDamage, APieceIsReadWhenItsOwnPagesAreWhole) {
+// A page whose header names another number is damaged: the reads that reach it
+// fail, and only those, whether they go to the stream or through windows that
+// reach past the piece; a read that starts where the next page begins reaches
+// only that page (the table gives its place).
+TEST(StreamWindowsDamage, ADamagedPageFailsOnlyTheReadsThatReachIt) {
   TestKit::TempDir directory;
   TestKit::MultiStreamOptions options;
   options.writePageTable = true;
@@ -167,13 +169,27 @@ TEST(StreamWindowsDamage, APieceIsReadWhenItsOwnPagesAreWhole) {
   TestKit::WriteFile(directory.File("c.kvd"), written.bytes);
   MultiStream::CMultiStream container;
   container.OpenFile(directory.File("c.kvd").c_str());
-  StreamWindows windows(container.StreamByCode("DBASDATX"));
-  std::vector<uint8_t> got(40);
-  for (const uint64_t position : {0, 60, 210, 260}) {
-    ASSERT_TRUE(windows.Read(position, got.data(), got.size())) << position;
-    EXPECT_TRUE(std::equal(got.begin(), got.end(), data.begin() + static_cast<int64_t>(position))) << position;
+  MultiStream::CBaseStream* stream = container.StreamByCode("DBASDATX");
+  StreamWindows windows(stream);
+  struct Case {
+    int64_t position;
+    int32_t length;
+    bool readable;
+  };
+  for (const Case& c : {Case{0, 60, true}, Case{200, 100, true}, Case{60, 40, true}, Case{150, 10, false},
+                        Case{50, 100, false}, Case{250, 20, true}}) {
+    std::vector<uint8_t> direct(static_cast<size_t>(c.length)), windowed(direct.size());
+    if (!c.readable) {
+      EXPECT_THROW(stream->ReadBytesAt(c.position, direct.data(), c.length), FileCorruptException) << c.position;
+      EXPECT_THROW(windows.Read(static_cast<uint64_t>(c.position), windowed.data(), windowed.size()),
+                   FileCorruptException) << c.position;
+      continue;
+    }
+    EXPECT_EQ(stream->ReadBytesAt(c.position, direct.data(), c.length), c.length) << c.position;
+    ASSERT_TRUE(windows.Read(static_cast<uint64_t>(c.position), windowed.data(), windowed.size())) << c.position;
+    EXPECT_TRUE(std::equal(direct.begin(), direct.end(), data.begin() + c.position)) << c.position;
+    EXPECT_EQ(windowed, direct) << c.position;
   }
-  EXPECT_THROW(windows.Read(120, got.data(), got.size()), FileCorruptException);
 }
 
 }  // namespace

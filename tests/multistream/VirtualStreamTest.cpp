@@ -324,36 +324,5 @@ TEST(VirtualStream, PageTableJumpsWithoutWalkingTheChain) {
   EXPECT_EQ(s->Seek(-1000, kSeekEnd), 0);
 }
 
-// A page whose header names another number is damaged: the reads that reach it
-// fail, and only those; a read that starts where the page after it begins reaches
-// only that page (the table gives its place).
-TEST(VirtualStream, ADamagedPageFailsOnlyTheReadsThatReachIt) {
-  TestKit::TempDir dir;
-  MultiStreamOptions options;
-  options.writePageTable = true;
-  const std::vector<uint8_t> data = TestKit::PatternBytes(300, 5);
-  auto written = TestKit::BuildMultiStreamFile(options, {{"DATA", data, 100, true}});
-  TestKit::PatchI32(written.bytes, static_cast<size_t>(written.streams[0].pagePositions[1]) + TestKit::kTestPageNumberOffset, 7);
-  TestKit::WriteFile(dir.File("c.kvd"), written.bytes);
-  CMultiStream container;
-  container.OpenFile(dir.File("c.kvd").c_str());
-  CBaseStream* s = container.StreamByCode("DATA");
-  struct Case {
-    int64_t position;
-    int32_t length;
-    bool readable;
-  };
-  for (const Case& c : {Case{0, 100, true}, Case{200, 100, true}, Case{250, 20, true}, Case{150, 10, false},
-                        Case{50, 100, false}, Case{200, 100, true}}) {
-    std::vector<uint8_t> got(static_cast<size_t>(c.length));
-    if (c.readable) {
-      EXPECT_EQ(s->ReadBytesAt(c.position, got.data(), c.length), c.length) << c.position;
-      EXPECT_TRUE(std::equal(got.begin(), got.end(), data.begin() + c.position)) << c.position;
-    } else {
-      EXPECT_THROW(s->ReadBytesAt(c.position, got.data(), c.length), FileCorruptException) << c.position;
-    }
-  }
-}
-
 }  // namespace
 }  // namespace Korvane::DataReader::MultiStream
